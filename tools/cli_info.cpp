@@ -1,0 +1,209 @@
+// solvane-cli info: loads each file through the dispatch (in parallel when there are several)
+// and prints what it holds, as text or as one JSON object per line.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/dispatch.h"
+#include "tools/cli.h"
+
+namespace solvane::cli {
+namespace {
+
+struct InfoResult {
+    std::string path;
+    std::unique_ptr<Model> model;
+    int32_t code = 100;
+    std::string message;
+    FormatId formatId = -1;
+};
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+std::string Number(double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.9g", value);
+    std::string text(buffer);
+    if (text == "nan" || text == "-nan" || text == "inf" || text == "-inf") return "null";
+    return text;
+}
+
+int64_t SumOver(const Model& model, int64_t (*count)(const SubMesh&))
+{
+    int64_t total = 0;
+    for (const SubMesh& mesh : model.subMeshes) total += count(mesh);
+    return total;
+}
+
+int64_t Corners(const SubMesh& m) { return m.CornerCount(); }
+int64_t Normals(const SubMesh& m) { return m.NormalCount(); }
+int64_t TexCoords(const SubMesh& m) { return m.TexCoordCount(); }
+
+int32_t Frames(const Model& model)
+{
+    int32_t frames = 1;
+    for (const SubMesh& mesh : model.subMeshes) frames = std::max(frames, mesh.FrameCount());
+    return frames;
+}
+
+std::string FormatJson(const InfoResult& r)
+{
+    std::ostringstream out;
+    const Model* m = r.model.get();
+    out << "{\"path\":\"" << JsonEscape(r.path) << "\",\"ok\":" << (m ? "true" : "false")
+        << ",\"result\":" << r.code << ",\"message\":\"" << JsonEscape(r.message) << "\""
+        << ",\"formatId\":" << r.formatId << ",\"format\":\"" << JsonEscape(FormatShortName(r.formatId)) << "\"";
+    if (!m) {
+        out << "}";
+        return out.str();
+    }
+    const auto bounds = ModelBounds(*m);
+    const auto centre = ModelCentre(*m);
+    out << ",\"subMeshes\":" << m->SubMeshCount() << ",\"vertices\":" << TotalVertices(*m)
+        << ",\"faces\":" << TotalFaces(*m) << ",\"corners\":" << SumOver(*m, Corners)
+        << ",\"normals\":" << SumOver(*m, Normals) << ",\"texCoords\":" << SumOver(*m, TexCoords)
+        << ",\"materials\":" << m->MaterialCount() << ",\"textures\":" << m->TextureCount()
+        << ",\"frames\":" << Frames(*m) << ",\"bounds\":[";
+    for (int k = 0; k < 6; ++k) out << (k ? "," : "") << Number(bounds[k]);
+    out << "],\"centroid\":[";
+    for (int k = 0; k < 3; ++k) out << (k ? "," : "") << Number(centre[k]);
+    out << "],\"meshes\":[";
+    for (size_t i = 0; i < m->subMeshes.size(); ++i) {
+        const SubMesh& mesh = m->subMeshes[i];
+        out << (i ? "," : "") << "{\"name\":\"" << JsonEscape(mesh.name) << "\",\"vertices\":" << mesh.VertexCount()
+            << ",\"faces\":" << mesh.FaceCount() << ",\"normals\":" << mesh.NormalCount()
+            << ",\"texCoords\":" << mesh.TexCoordCount() << ",\"frames\":" << mesh.FrameCount() << "}";
+    }
+    out << "],\"materialList\":[";
+    for (size_t i = 0; i < m->materials.size(); ++i) {
+        out << (i ? "," : "") << "{\"name\":\"" << JsonEscape(m->materials[i].name)
+            << "\",\"textureIndex\":" << m->materials[i].textureIndex << "}";
+    }
+    out << "],\"textureList\":[";
+    for (size_t i = 0; i < m->textures.size(); ++i) {
+        out << (i ? "," : "") << "{\"name\":\"" << JsonEscape(m->textures[i].name) << "\",\"width\":"
+            << m->textures[i].width << ",\"height\":" << m->textures[i].height << "}";
+    }
+    out << "]}";
+    return out.str();
+}
+
+std::string FormatText(const InfoResult& r)
+{
+    std::ostringstream out;
+    const Model* m = r.model.get();
+    out << r.path << "\n";
+    out << "  result:        " << r.code << " " << Trimmed(r.message) << "\n";
+    out << "  format:        " << r.formatId << " " << FormatShortName(r.formatId) << "\n";
+    if (!m) return out.str();
+    const auto b = ModelBounds(*m);
+    const auto c = ModelCentre(*m);
+    out << "  sub-meshes:    " << m->SubMeshCount() << "\n"
+        << "  vertices:      " << TotalVertices(*m) << "\n"
+        << "  faces:         " << TotalFaces(*m) << "\n"
+        << "  corners:       " << SumOver(*m, Corners) << "\n"
+        << "  normals:       " << SumOver(*m, Normals) << "\n"
+        << "  tex coords:    " << SumOver(*m, TexCoords) << "\n"
+        << "  materials:     " << m->MaterialCount() << "\n"
+        << "  textures:      " << m->TextureCount() << "\n"
+        << "  frames:        " << Frames(*m) << "\n"
+        << "  bounds:        x " << Number(b[0]) << " .. " << Number(b[1]) << ", y " << Number(b[2]) << " .. "
+        << Number(b[3]) << ", z " << Number(b[4]) << " .. " << Number(b[5]) << "\n"
+        << "  centre:        " << Number(c[0]) << " " << Number(c[1]) << " " << Number(c[2]) << "\n";
+    for (const SubMesh& mesh : m->subMeshes) {
+        out << "  mesh \"" << mesh.name << "\": " << mesh.VertexCount() << " vertices, " << mesh.FaceCount()
+            << " faces, " << mesh.NormalCount() << " normals, " << mesh.TexCoordCount() << " tex coords, "
+            << mesh.FrameCount() << " frames\n";
+    }
+    for (const Material& material : m->materials) {
+        out << "  material \"" << material.name << "\": texture " << material.textureIndex << "\n";
+    }
+    for (const Texture& texture : m->textures) {
+        out << "  texture \"" << texture.name << "\": " << texture.width << "x" << texture.height << "\n";
+    }
+    return out.str();
+}
+
+void LoadOne(InfoResult& r)
+{
+    LoadContext ctx;
+    r.model = LoadModelFile(r.path, ctx);
+    r.message = ResultMessage(ctx, &r.code);
+    r.formatId = r.model ? r.model->formatId : IdentifyFormat(r.path.c_str());
+}
+
+}  // namespace
+
+std::string JsonEscape(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c >= 0x7F) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                out += buffer;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out;
+}
+
+int RunInfo(const std::vector<std::string>& args)
+{
+    bool json = false;
+    std::vector<InfoResult> results;
+    for (const std::string& arg : args) {
+        if (arg == "--json") {
+            json = true;
+        } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
+            std::fprintf(stderr, "solvane-cli info: unknown option '%s'\n", arg.c_str());
+            return 2;
+        } else {
+            results.emplace_back().path = arg;
+        }
+    }
+    if (results.empty()) {
+        std::fprintf(stderr, "usage: solvane-cli info [--json] FILE...\n");
+        return 2;
+    }
+
+    // Load on all cores; print in argument order.
+    std::atomic<size_t> next{0};
+    const size_t workers = std::min<size_t>(results.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w) {
+        threads.emplace_back([&] {
+            for (size_t i = next++; i < results.size(); i = next++) LoadOne(results[i]);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    bool allLoaded = true;
+    for (const InfoResult& r : results) {
+        const std::string text = json ? FormatJson(r) + "\n" : FormatText(r);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        allLoaded = allLoaded && r.model;
+    }
+    return allLoaded ? 0 : 1;
+}
+
+}  // namespace solvane::cli
