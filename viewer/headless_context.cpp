@@ -1,0 +1,135 @@
+#include "viewer/headless_context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace solvane {
+
+HeadlessContext::~HeadlessContext()
+{
+    Destroy();
+}
+
+bool HeadlessContext::Create(int width, int height)
+{
+    Destroy();
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) {
+        error_ = "eglGetPlatformDisplayEXT is not available";
+        return false;
+    }
+    EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+        error_ = "no EGL surfaceless display";
+        return false;
+    }
+    display_ = display;
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                                       EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24,
+                                       EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint configs = 0;
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
+        error_ = "no EGL configuration with RGBA8 and a 24-bit depth buffer";
+        Destroy();
+        return false;
+    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (surface_ == EGL_NO_SURFACE) {
+        error_ = "cannot create the pbuffer surface";
+        Destroy();
+        return false;
+    }
+    eglBindAPI(EGL_OPENGL_API);
+    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 2, EGL_CONTEXT_MINOR_VERSION, 1,
+                                        EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                        EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+    if (context_ == EGL_NO_CONTEXT) {
+        error_ = "cannot create a compatibility-profile GL context";
+        Destroy();
+        return false;
+    }
+    if (!eglMakeCurrent(display, surface_, surface_, context_)) {
+        error_ = "cannot make the GL context current";
+        Destroy();
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void HeadlessContext::Destroy()
+{
+    if (!display_) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context_) eglDestroyContext(display_, context_);
+    if (surface_) eglDestroySurface(display_, surface_);
+    eglTerminate(display_);
+    display_ = surface_ = context_ = nullptr;
+}
+
+std::vector<uint8_t> HeadlessContext::ReadPixelsTopDown() const
+{
+    std::vector<uint8_t> bottomUp(static_cast<size_t>(width_) * height_ * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    std::vector<uint8_t> topDown(bottomUp.size());
+    const size_t row = static_cast<size_t>(width_) * 3;
+    for (int y = 0; y < height_; ++y) {
+        std::memcpy(&topDown[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(height_ - 1 - y) * row], row);
+    }
+    return topDown;
+}
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb)
+{
+    if (rgb.size() != static_cast<size_t>(width) * height * 3) return false;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]));
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    rgb.assign(PNG_IMAGE_SIZE(image), 0);
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    return true;
+}
+
+}  // namespace solvane
