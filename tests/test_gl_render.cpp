@@ -1,0 +1,294 @@
+// Frames drawn in a headless GL context: compared with stored baselines (tests/baselines), and the
+// GL side of the display lists (defaulted materials, texture sizes, released lists, pivot).
+// SOLVANE_UPDATE_BASELINES=1 rewrites the baselines instead of comparing.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/prepare.h"
+#include "tests/test_support.h"
+#include "viewer/headless_context.h"
+#include "viewer/viewer.h"
+
+namespace solvane {
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+
+// A cube of six quads with three coloured materials (as an OBJ would give it).
+std::unique_ptr<Model> CubeModel()
+{
+    auto model = NewModel(1, 3);
+    SubMesh& mesh = model->subMeshes[0];
+    mesh.vertices = {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1, -1, -1, 1, 1, -1, 1, 1, 1, 1, -1, 1, 1};
+    const uint32_t faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+    mesh.ReserveFaces(6, 24, false);
+    for (const auto& face : faces) mesh.AppendFace(face, 4);
+    mesh.faceMaterials = {0, 0, 1, 1, 2, 2};
+    const std::array<float, 3> colors[3] = {{0.9f, 0.2f, 0.2f}, {0.2f, 0.9f, 0.2f}, {0.2f, 0.3f, 0.9f}};
+    for (int m = 0; m < 3; ++m) {
+        model->materials[m].name = "m" + std::to_string(m);
+        model->materials[m].color = colors[m];
+        model->materials[m].diffuse = colors[m];
+        model->materials[m].specular = {0.2f, 0.2f, 0.2f};
+        model->materials[m].textureIndex = -1;
+    }
+    model->hasColor = model->hasDiffuse = model->hasSpecular = 1;
+    model->formatId = 7;
+    ComputeBoundsAndCentroid(mesh);
+    return model;
+}
+
+// One quad with a 4x4 checker texture of two colours mapped across it.
+std::unique_ptr<Model> TexturedQuadModel(int textureWidth = 4, int textureHeight = 4)
+{
+    auto model = NewModel(1, 1, 1);
+    SubMesh& mesh = model->subMeshes[0];
+    mesh.vertices = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
+    mesh.texCoords = {0, 0, 1, 0, 1, 1, 0, 1};
+    const uint32_t face[4] = {0, 1, 2, 3};
+    mesh.ReserveFaces(1, 4, true);
+    mesh.AppendFace(face, 4, face);
+    mesh.faceMaterials = {0};
+    Texture& texture = model->textures[0];
+    texture.name = "checker.bmp";
+    texture.width = textureWidth;
+    texture.height = textureHeight;
+    texture.mappingMode = 0;
+    texture.pixels.resize(static_cast<size_t>(textureWidth) * textureHeight * 3);
+    for (int y = 0; y < textureHeight; ++y) {
+        for (int x = 0; x < textureWidth; ++x) {
+            uint8_t* p = &texture.pixels[(static_cast<size_t>(y) * textureWidth + x) * 3];
+            const bool dark = ((x * 4 / textureWidth) + (y * 4 / textureHeight)) % 2;
+            p[0] = dark ? 40 : 230;
+            p[1] = dark ? 60 : 200;
+            p[2] = dark ? 160 : 60;
+        }
+    }
+    model->materials[0].name = "checker";
+    model->materials[0].color = {1, 1, 1};
+    model->materials[0].textureIndex = 0;
+    model->hasTextures = 1;
+    model->formatId = 7;
+    ComputeBoundsAndCentroid(mesh);
+    return model;
+}
+
+class GlRender : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!context_.Create(kWidth, kHeight)) GTEST_SKIP() << "no headless GL: " << context_.Error();
+    }
+
+    // Prepares and draws the model as a load would, turned for a three-quarter view.
+    std::vector<uint8_t> Render(Model& model, Settings settings, float yaw = 35, float pitch = 25)
+    {
+        settings_ = settings;
+        viewer_ = std::make_unique<Viewer>(settings_);
+        viewer_->InitGl();
+        viewer_->ResizeView(kWidth, kHeight);
+        if (settings_.texturing) glEnable(GL_TEXTURE_2D);
+        PrepareModelData(model, settings_);
+        FinishLoadedModel(model, settings_, nullptr);
+        viewer_->SetModel(&model);
+        viewer_->PrepareModelGl(nullptr);
+        viewer_->ResetView(false);
+        viewer_->ApplyCullingState();
+        viewer_->camera.modelRotation = Multiply(RotationMatrix(pitch, 1, 0, 0), RotationMatrix(yaw, 0, 1, 0));
+        viewer_->DrawFrame(FrameMode::Render);
+        glFinish();
+        return context_.ReadPixelsTopDown();
+    }
+
+    void ExpectMatchesBaseline(const std::string& name, const std::vector<uint8_t>& pixels)
+    {
+        const std::filesystem::path baseline = test::SourceDir() / "tests/baselines" / (name + ".png");
+        if (std::getenv("SOLVANE_UPDATE_BASELINES")) {
+            ASSERT_TRUE(WritePng(baseline.string(), kWidth, kHeight, pixels));
+            return;
+        }
+        int w = 0, h = 0;
+        std::vector<uint8_t> expected;
+        ASSERT_TRUE(ReadPng(baseline.string(), w, h, expected)) << "missing baseline " << baseline;
+        ASSERT_EQ(w, kWidth);
+        ASSERT_EQ(h, kHeight);
+        // A pixel differs when a channel is off by more than 24; a few such pixels are allowed
+        // for rasterisation differences between GL implementations.
+        int differing = 0;
+        for (size_t i = 0; i < pixels.size(); i += 3) {
+            for (int c = 0; c < 3; ++c) {
+                if (std::abs(int(pixels[i + c]) - int(expected[i + c])) > 24) {
+                    ++differing;
+                    break;
+                }
+            }
+        }
+        const int allowed = kWidth * kHeight / 500;
+        if (differing > allowed) {
+            const std::filesystem::path actual = std::filesystem::temp_directory_path() / (name + ".actual.png");
+            WritePng(actual.string(), kWidth, kHeight, pixels);
+            ADD_FAILURE() << name << ": " << differing << " pixels differ (allowed " << allowed << ")\n  expected "
+                          << baseline << "\n  actual   " << actual;
+        }
+    }
+
+    HeadlessContext context_;
+    Settings settings_;
+    std::unique_ptr<Viewer> viewer_;
+};
+
+TEST_F(GlRender, FramesMatchTheirBaselines)
+{
+    Settings base = DefaultSettings();
+    struct Case {
+        const char* name;
+        void (*adjust)(Settings&);
+    };
+    const Case cases[] = {
+        {"cube_solid_lit", [](Settings&) {}},
+        {"cube_solid_unlit", [](Settings& s) { s.light = 0; }},
+        {"cube_wireframe", [](Settings& s) { s.solid = 0; s.wireframe = 1; }},
+        {"cube_hidden_lines", [](Settings& s) { s.solid = 0; s.hidden_lines = 1; }},
+        {"cube_depth_cued", [](Settings& s) { s.depth_cue_factor = 0.5f; }},
+        {"cube_no_axes_no_box_pivot", [](Settings& s) { s.axes = 0; s.bounding_box = 0; s.show_pivot = 1; }},
+        {"cube_light_background", [](Settings& s) { s.bg_color_r = 0.9f; s.bg_color_g = 0.9f; s.bg_color_b = 0.7f; }},
+    };
+    for (const Case& c : cases) {
+        Settings settings = base;
+        c.adjust(settings);
+        auto model = CubeModel();
+        ExpectMatchesBaseline(c.name, Render(*model, settings));
+    }
+    for (float gamma : {1.0f, 2.2f}) {
+        Settings settings = base;
+        settings.texturing = 1;
+        settings.light = 0;
+        settings.gamma_value = gamma;
+        auto model = TexturedQuadModel();
+        ExpectMatchesBaseline(gamma == 1.0f ? "quad_textured_gamma10" : "quad_textured_gamma22",
+                              Render(*model, settings, 0, 0));
+    }
+}
+
+TEST_F(GlRender, NoModelShowsOnlyTheBackground)
+{
+    Settings settings = DefaultSettings();
+    settings_ = settings;
+    Viewer viewer(settings_);
+    viewer.InitGl();
+    viewer.ResizeView(kWidth, kHeight);
+    viewer.DrawFrame(FrameMode::Render);
+    const auto pixels = context_.ReadPixelsTopDown();
+    for (size_t i = 0; i < pixels.size(); ++i) ASSERT_NEAR(pixels[i], 77, 1) << i;  // 0.3 * 255
+}
+
+TEST_F(GlRender, DefaultedMaterialsTakeTheForegroundColour)
+{
+    auto model = CubeModel();
+    model->hasColor = model->hasDiffuse = model->hasSpecular = 0;
+    Settings settings = DefaultSettings();
+    settings.fg_color_r = 0.25f;
+    Render(*model, settings);
+    EXPECT_EQ(model->hasColor, 1);
+    EXPECT_EQ(model->hasDiffuse, 1);
+    EXPECT_EQ(model->hasSpecular, 1);
+    for (const Material& material : model->materials) {
+        EXPECT_EQ(material.color, settings.Foreground());
+        EXPECT_EQ(material.diffuse, settings.Foreground());
+        EXPECT_EQ(material.specular, (std::array<float, 3>{1, 1, 1}));
+    }
+}
+
+TEST_F(GlRender, TransparencyOfOneOrMoreIsOpaque)
+{
+    Settings settings = DefaultSettings();
+    settings.light = 0;
+    settings.axes = 0;
+    settings.bounding_box = 0;
+    auto model = CubeModel();
+    model->hasTransparency = 1;
+    for (Material& material : model->materials) material.transparency = 1.5f;
+    const auto pixels = Render(*model, settings, 0, 0);
+    // The front face (material 0, red) fills the middle of the frame.
+    const uint8_t* centre = &pixels[(static_cast<size_t>(kHeight / 2) * kWidth + kWidth / 2) * 3];
+    EXPECT_GT(centre[0], 200);
+    EXPECT_LT(centre[1], 80);
+}
+
+TEST_F(GlRender, TexturesAreUploadedAtTheQualitySize)
+{
+    auto model = TexturedQuadModel(300, 100);
+    Settings settings = DefaultSettings();
+    settings.texturing = 1;
+    Render(*model, settings);
+    for (auto [quality, size] : {std::pair{3, 128}, {0, 16}, {5, 512}, {9, 64}}) {
+        const uint32_t handle = UploadTexture(model->textures[0], model->textures[0].textureHandle, quality, false);
+        glBindTexture(GL_TEXTURE_2D, handle);
+        GLint width = 0, height = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        EXPECT_EQ(width, size) << quality;
+        EXPECT_EQ(height, size) << quality;
+    }
+}
+
+TEST_F(GlRender, RebuildingReleasesSupersededLists)
+{
+    auto model = CubeModel();
+    Render(*model, DefaultSettings());
+    const uint32_t solid = model->subMeshes[0].solidList;
+    const uint32_t fill = model->subMeshes[0].wireList;
+    ASSERT_TRUE(glIsList(solid));
+    ASSERT_TRUE(glIsList(fill));
+    viewer_->BuildLists(true, nullptr);
+    EXPECT_FALSE(glIsList(solid) && model->subMeshes[0].solidList != solid);
+    EXPECT_EQ(model->subMeshes[0].wireList, fill);  // shaded lists only
+    viewer_->BackgroundColorChanged();
+    EXPECT_TRUE(glIsList(model->subMeshes[0].wireList));
+    ReleaseModelLists(*model);
+    EXPECT_EQ(model->subMeshes[0].solidList, 0u);
+}
+
+TEST_F(GlRender, ProgressCoversEveryFaceOfBothLists)
+{
+    auto model = CubeModel();
+    Render(*model, DefaultSettings());
+    int64_t last = 0, total = 0;
+    viewer_->BuildLists(false, [&](int64_t done, int64_t all) {
+        last = done;
+        total = all;
+    });
+    EXPECT_EQ(total, 12);
+    EXPECT_EQ(last, 12);
+}
+
+TEST_F(GlRender, PivotIsFoundAtTheModelOrigin)
+{
+    auto model = CubeModel();
+    Render(*model, DefaultSettings(), 0, 0);
+    // The cube is centred on its origin, so the centre pivot puts the origin mid-window.
+    EXPECT_NEAR(viewer_->camera.pivotScreenX, kWidth / 2, 1);
+    EXPECT_NEAR(viewer_->camera.pivotScreenY, kHeight / 2, 1);
+}
+
+TEST_F(GlRender, HardwareReportNamesTheRenderer)
+{
+    GlView view;
+    EXPECT_EQ(HardwareReportText(view), "No 3D hardware report available.");
+    BuildHardwareReport(view);
+    const std::string text = HardwareReportText(view);
+    EXPECT_EQ(text.rfind("Vendor: ", 0), 0u);
+    EXPECT_NE(text.find("\r\nInfo: "), std::string::npos);
+    EXPECT_NE(text.find("\r\nVersion: OpenGL "), std::string::npos);
+    EXPECT_EQ(HardwareReportText(view), text);  // shown twice, the same text
+    EXPECT_STREQ(PixelFormatLine("llvmpipe (LLVM 15.0.6, 256 bits)"), "Using generic pixel format.");
+    EXPECT_STREQ(PixelFormatLine("AMD Radeon RX 6600"), "Using accelerated pixel format without generic format.");
+}
+
+}  // namespace
+}  // namespace solvane
