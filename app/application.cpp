@@ -1,0 +1,51 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QSurfaceFormat>
+
+#include "app/main_window.h"
+#include "app/settings_store.h"
+
+namespace solvane {
+
+void PrepareGlSurfaceFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setVersion(2, 1);
+    format.setDepthBufferSize(24);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(8);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    QSurfaceFormat::setDefaultFormat(format);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QString CommandLinePath(const QStringList& arguments)
+{
+    return arguments.mid(1).join(' ');
+}
+
+int RunApplication(const QString& path)
+{
+    Settings settings;
+    ReadAll(settings);
+    int exitCode = 0;
+    {
+        MainWindow window(settings);
+        window.ShowAtStart();
+        if (!path.isEmpty()) window.StartModelLoad(path);
+        settings.depthCueColor = settings.Background();
+        exitCode = QApplication::exec();
+        if (settings.save_settings) {
+            window.RecordBandPlacement();
+            WriteAll(settings);
+        }
+    }
+    return exitCode;
+}
+
+}  // namespace solvane

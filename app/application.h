@@ -1,0 +1,18 @@
+// Start-up and shut-down of the program around the main window.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace solvane {
+
+// The default surface format (compatibility profile 2.1, RGBA8, depth 24, double buffer) and
+// shared contexts; call before constructing QApplication.
+void PrepareGlSurfaceFormat();
+// The whole command line (program name excluded) as the one path it names.
+QString CommandLinePath(const QStringList& arguments);
+// Runs the program: reads the settings, shows the window, opens the path when not empty, runs the
+// loop, and writes the settings at exit when "Save Settings On Exit" is on. Returns the exit code.
+int RunApplication(const QString& path);
+
+}  // namespace solvane

@@ -1,0 +1,107 @@
+#include "app/view_widget.h"
+
+#include <QMouseEvent>
+#include <QOpenGLContext>
+
+namespace solvane {
+
+ViewWidget::ViewWidget(Settings& settings, QWidget* parent) : QOpenGLWidget(parent), viewer_(settings)
+{
+    setObjectName("view");
+    setMouseTracking(false);
+    setMinimumSize(64, 48);
+    clock_.start();
+}
+
+ViewWidget::~ViewWidget()
+{
+    if (initialised_ && context()) {
+        makeCurrent();
+        ReleaseGl();
+        doneCurrent();
+    }
+}
+
+void ViewWidget::WithContext(const std::function<void()>& work)
+{
+    if (!initialised_) {
+        work();
+        return;
+    }
+    makeCurrent();
+    work();
+    doneCurrent();
+}
+
+void ViewWidget::initializeGL()
+{
+    viewer_.InitGl();
+    initialised_ = true;
+    // GL objects belong to this context: free them when it goes (the widget may be reparented).
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        ReleaseGl();
+        doneCurrent();
+    });
+}
+
+void ViewWidget::ReleaseGl()
+{
+    if (!initialised_) return;
+    viewer_.ReleaseGl();
+    initialised_ = false;
+}
+
+void ViewWidget::resizeGL(int width, int height)
+{
+    const qreal ratio = devicePixelRatioF();
+    viewer_.ResizeView(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+}
+
+void ViewWidget::paintGL()
+{
+    viewer_.DrawFrame(FrameMode::Render);
+    ++frames_;
+    // A spinning model turns one step per frame: ask for the next one at once.
+    if (viewer_.camera.spinning) update();
+}
+
+QPoint ViewWidget::DevicePoint(const QPointF& position) const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QPoint(static_cast<int>(position.x() * ratio), static_cast<int>(position.y() * ratio));
+}
+
+void ViewWidget::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = DevicePoint(event->position());
+    Settings& settings = viewer_.settings();
+    bool repaint = false;
+    if (event->button() == Qt::LeftButton) {
+        repaint = LeftButtonDown(viewer_.camera, settings, viewer_.view, p.x(), p.y(), Tick());
+    } else if (event->button() == Qt::RightButton) {
+        repaint = RightButtonDown(viewer_.camera, p.x(), p.y());
+    }
+    if (repaint) update();
+}
+
+void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPoint p = DevicePoint(event->position());
+    Settings& settings = viewer_.settings();
+    bool repaint = false;
+    if (event->button() == Qt::LeftButton) {
+        repaint = LeftButtonUp(viewer_.camera, settings, p.x(), p.y(), Tick());
+    } else if (event->button() == Qt::RightButton) {
+        repaint = RightButtonUp(viewer_.camera, p.x(), p.y());
+    }
+    if (repaint || viewer_.camera.spinning) update();
+}
+
+void ViewWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = DevicePoint(event->position());
+    if (PointerMove(viewer_.camera, viewer_.settings(), viewer_.view, viewer_.box, p.x(), p.y(), Tick())) update();
+}
+
+}  // namespace solvane

@@ -1,0 +1,45 @@
+// The GL surface of the main window: a thin QOpenGLWidget that hands painting, resizing and the
+// mouse to the viewer.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QOpenGLWidget>
+
+#include <functional>
+
+#include "viewer/viewer.h"
+
+namespace solvane {
+
+class ViewWidget : public QOpenGLWidget {
+public:
+    ViewWidget(Settings& settings, QWidget* parent = nullptr);
+    ~ViewWidget() override;
+
+    Viewer& viewer() { return viewer_; }
+    // Milliseconds since the widget was created: the tick of the gestures.
+    int64_t Tick() const { return clock_.elapsed(); }
+    // Runs work with the widget's context current (lists, textures, feedback passes).
+    void WithContext(const std::function<void()>& work);
+    // Frames painted so far.
+    int FramesPainted() const { return frames_; }
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void ReleaseGl();
+    QPoint DevicePoint(const QPointF& position) const;
+
+    Viewer viewer_;
+    QElapsedTimer clock_;
+    bool initialised_ = false;
+    int frames_ = 0;
+};
+
+}  // namespace solvane
