@@ -1,0 +1,292 @@
+// The main window under a real X server (Xvfb): start-up geometry, loading by path and by drop,
+// failures, cancel, display commands and their check marks, a trackball drag, show-state restore.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+
+#include <fstream>
+
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "app/view_widget.h"
+#include "tests/gui/gui_support.h"
+#include "tests/test_support.h"
+
+namespace solvane {
+namespace {
+
+using test::ModalWatcher;
+using test::WaitUntil;
+
+std::string SamplePath(const char* name)
+{
+    return (test::SourceDir() / "samples" / name).string();
+}
+
+struct Session {
+    Settings settings;
+    std::unique_ptr<MainWindow> window;
+
+    Session()
+    {
+        ReadAll(settings);
+        window = std::make_unique<MainWindow>(settings);
+        window->ShowAtStart();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(WaitUntil([this] { return window->View()->FramesPainted() > 0; }));
+    }
+
+    bool Load(const std::string& path)
+    {
+        window->StartModelLoad(QString::fromStdString(path));
+        return WaitUntil([this] { return !window->LoadRunning(); });
+    }
+
+    void Trigger(int command) { window->MenuAction(command)->trigger(); }
+
+    // Writes the settings as the program does at exit.
+    void Quit()
+    {
+        window->close();
+        window->RecordBandPlacement();
+        WriteAll(settings);
+        window.reset();
+    }
+};
+
+TEST(MainWindowGui, FirstStartLoadsFromTheCommandLinePath)
+{
+    test::FreshStore store;
+    Session s;
+    EXPECT_EQ(s.settings.window_x, 650);
+    EXPECT_EQ(s.settings.window_y, 480);
+    EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(150, 150));
+    EXPECT_EQ(s.window->windowTitle(), "Solvane Viewer");
+    EXPECT_EQ(s.window->StatusPart(0), "No file loaded");
+    EXPECT_FALSE(s.window->MenuAction(command::Close)->isEnabled());
+    // The status band starts in the top bar, the tool band in the bottom one.
+    EXPECT_EQ(s.window->toolBarArea(s.window->StatusBand()), Qt::TopToolBarArea);
+    EXPECT_EQ(s.window->toolBarArea(s.window->ToolBand()), Qt::BottomToolBarArea);
+
+    // A quoted path with a blank opens the file it names.
+    test::ScratchDir dir;
+    std::ifstream in(SamplePath("teapot.obj"), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string path = dir.Write("my teapot.obj", text);
+    ASSERT_TRUE(s.Load("\"" + path + "\""));
+    ASSERT_NE(s.window->CurrentModel(), nullptr);
+    EXPECT_EQ(s.window->windowTitle(), "my teapot.obj - Solvane Viewer");
+    EXPECT_EQ(s.window->StatusPart(0), "Wavefront 3D object");
+    EXPECT_EQ(s.window->StatusPart(1), "Polygons: 944  Vertices: 1030");
+    EXPECT_TRUE(s.window->MenuAction(command::Close)->isEnabled());
+    // Lighting is on by default: the loaded model got normals.
+    EXPECT_FALSE(s.window->CurrentModel()->subMeshes[0].normals.empty());
+}
+
+TEST(MainWindowGui, FailedLoadShowsTheMessageAndKeepsTheModel)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
+    Model* first = s.window->CurrentModel();
+    ASSERT_NE(first, nullptr);
+    test::ScratchDir dir;
+    ModalWatcher watcher;
+    watcher.Arm();
+    s.window->StartModelLoad(QString::fromStdString(dir.Write("broken.dat", "not a model at all")));
+    ASSERT_TRUE(WaitUntil([&] { return watcher.seen && !s.window->LoadRunning(); }));
+    EXPECT_EQ(watcher.title, "Error Encountered...");
+    EXPECT_TRUE(watcher.text.contains("Could not load file because the file format was not recognized."));
+    EXPECT_EQ(s.window->CurrentModel(), first);
+    EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer");
+}
+
+TEST(MainWindowGui, DropOpensOneFileAndRefusesTwo)
+{
+    test::FreshStore store;
+    Session s;
+    auto drop = [&](const QList<QUrl>& urls) {
+        auto* mime = new QMimeData;
+        mime->setUrls(urls);
+        const QPoint centre = s.window->rect().center();
+        QDragEnterEvent enter(centre, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.window.get(), &enter);
+        QDropEvent dropEvent(QPointF(centre), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.window.get(), &dropEvent);
+        delete mime;
+    };
+    ModalWatcher watcher;
+    watcher.Arm();
+    drop({QUrl::fromLocalFile(QString::fromStdString(SamplePath("cube.obj"))),
+          QUrl::fromLocalFile(QString::fromStdString(SamplePath("teapot.obj")))});
+    ASSERT_TRUE(WaitUntil([&] { return watcher.seen; }));
+    EXPECT_EQ(watcher.text, "One file at a time, please.");
+    EXPECT_FALSE(s.window->LoadRunning());
+    EXPECT_EQ(s.window->CurrentModel(), nullptr);
+
+    drop({QUrl::fromLocalFile(QString::fromStdString(SamplePath("cube.obj")))});
+    ASSERT_TRUE(WaitUntil([&] { return !s.window->LoadRunning() && s.window->CurrentModel(); }));
+    EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer");
+}
+
+TEST(MainWindowGui, CancelMidLoadShowsNothingAndKeepsTheModel)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
+    Model* first = s.window->CurrentModel();
+    test::ScratchDir dir;
+    std::string text;
+    for (int i = 0; i < 3000000; ++i) text += "v 1.5 2.5 3.5\n";
+    const std::string big = dir.Write("big.obj", text);
+    s.window->StartModelLoad(QString::fromStdString(big));
+    ASSERT_TRUE(s.window->Loading());
+    QTest::mouseClick(s.window->Loading()->CancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(s.window->LoadRunning());
+    QTest::qWait(200);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(s.window->CurrentModel(), first);
+    WaitUntil([] { return LoadJob::LiveWorkers() == 0; });
+}
+
+TEST(MainWindowGui, DisplayCommandsKeepChecksButtonsAndStateTogether)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
+    auto agree = [&](int menu, int button, bool expected) {
+        EXPECT_EQ(s.window->MenuAction(menu)->isChecked(), expected) << menu;
+        if (button) {
+            EXPECT_EQ(s.window->ToolButton(button)->isChecked(), expected) << button;
+        }
+    };
+    agree(command::Solid, command::ButtonSolid, true);
+    s.Trigger(command::Wireframe);
+    EXPECT_TRUE(s.settings.wireframe);
+    EXPECT_FALSE(s.settings.solid);
+    agree(command::Wireframe, command::ButtonWire, true);
+    agree(command::Solid, command::ButtonSolid, false);
+    // The toolbar alias does the same as the menu item.
+    s.window->ToolButton(command::ButtonLine)->trigger();
+    EXPECT_TRUE(s.settings.hidden_lines);
+    agree(command::HiddenLines, command::ButtonLine, true);
+    agree(command::Wireframe, command::ButtonWire, false);
+    s.Trigger(command::Solid);
+    s.Trigger(command::Solid);  // choosing the checked mode keeps it
+    agree(command::Solid, command::ButtonSolid, true);
+    EXPECT_TRUE(s.settings.solid);
+
+    for (auto [menu, button, field] : {std::tuple{command::Axes, command::ButtonAxes, &Settings::axes},
+                                       {command::BoundingBox, command::ButtonBox, &Settings::bounding_box},
+                                       {command::PivotPoint, command::ButtonPivot, &Settings::show_pivot},
+                                       {command::Texturing, command::ButtonTexture, &Settings::texturing},
+                                       {command::Lighting, command::ButtonLight, &Settings::light},
+                                       {command::Spin, command::ButtonSpin, &Settings::inertial_rotation}}) {
+        const bool before = s.settings.*field;
+        s.Trigger(menu);
+        EXPECT_EQ(s.settings.*field, !before) << menu;
+        agree(menu, button, !before);
+        s.window->ToolButton(button)->trigger();
+        EXPECT_EQ(s.settings.*field, before) << menu;
+        agree(menu, button, before);
+    }
+
+    s.Trigger(command::DepthCueOff + 2);  // "20%"
+    EXPECT_EQ(s.settings.depth_cue_factor, 0.075f);
+    EXPECT_TRUE(s.window->MenuAction(command::DepthCueOff + 2)->isChecked());
+    EXPECT_FALSE(s.window->MenuAction(command::DepthCueOff)->isChecked());
+
+    s.Trigger(command::FlyMode);
+    EXPECT_TRUE(s.settings.fly_mode);
+    agree(command::FlyMode, command::ButtonFly, true);
+    agree(command::RotateMode, command::ButtonRotate, false);
+    s.Trigger(command::RotateMode);
+    agree(command::RotateMode, command::ButtonRotate, true);
+
+    s.Trigger(command::Close);
+    EXPECT_EQ(s.window->CurrentModel(), nullptr);
+    EXPECT_EQ(s.window->StatusPart(1), "Polygons: 0 Vertices: 0");
+    EXPECT_FALSE(s.window->MenuAction(command::ResetView)->isEnabled());
+}
+
+TEST(MainWindowGui, TrackballDragTurnsTheModel)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
+    ViewWidget* view = s.window->View();
+    QTest::qWait(300);  // let the layout settle after the loading box has gone
+    const QImage before = view->grabFramebuffer();
+    const QPoint centre = view->rect().center();
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, centre);
+    for (int step = 1; step <= 10; ++step) {
+        QTest::mouseMove(view, centre + QPoint(step * 12, step * 3));
+        QTest::qWait(5);
+    }
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, centre + QPoint(120, 30));
+    QTest::qWait(50);
+    const QImage after = view->grabFramebuffer();
+    int changed = 0;
+    for (int y = 0; y < std::min(before.height(), after.height()); y += 2) {
+        for (int x = 0; x < std::min(before.width(), after.width()); x += 2) {
+            changed += before.pixel(x, y) != after.pixel(x, y);
+        }
+    }
+    EXPECT_GT(changed, 200);
+    EXPECT_FALSE(s.window->View()->viewer().camera.spinning);  // spin is off by default
+}
+
+TEST(MainWindowGui, MaximisedAtQuitComesBackMaximisedAndRestoresItsRectangle)
+{
+    test::FreshStore store;
+    {
+        Session s;
+        s.window->move(210, 120);
+        s.window->resize(700, 500);
+        QTest::qWait(100);
+        EXPECT_EQ(s.settings.window_posx, 210);
+        EXPECT_EQ(s.settings.window_x, 700);
+        s.window->showMaximized();
+        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 3; }));
+        EXPECT_EQ(s.settings.prev_window_posx, 210);
+        EXPECT_EQ(s.settings.prev_window_x, 700);
+        s.Quit();
+    }
+    {
+        Session s;
+        EXPECT_TRUE(WaitUntil([&] { return s.window->isMaximized(); }));
+        s.window->showNormal();
+        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 1; }));
+        QTest::qWait(100);
+        EXPECT_EQ(s.settings.window_posx, 210);
+        EXPECT_EQ(s.settings.window_y, 500);
+        EXPECT_EQ(s.window->frameGeometry().size(), QSize(700, 500));
+        s.Quit();
+    }
+}
+
+TEST(MainWindowGui, SaveSettingsOnExitOffKeepsTheStoreAsItWas)
+{
+    test::FreshStore store;
+    {
+        Session s;
+        s.Trigger(command::SaveSettingsOnExit);  // off
+        s.Trigger(command::SaveAllSettings);     // stored explicitly: save_settings = 0
+        s.Trigger(command::Axes);                // changed after that: not stored
+        s.window->close();
+        if (s.settings.save_settings) WriteAll(s.settings);
+    }
+    Settings back;
+    ReadAll(back);
+    EXPECT_EQ(back.save_settings, 0);
+    EXPECT_EQ(back.axes, 1);
+}
+
+}  // namespace
+}  // namespace solvane
