@@ -1,4 +1,6 @@
 #include "image/image.h"
+#include "image/jpeg.h"
+#include "image/readers.h"
 
 namespace solvane {
 
@@ -7,6 +9,12 @@ std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
     (void)path;
     switch (id) {
     // Each image reader is called here by its id.
+    case Format::Pcx: return ReadPcxFile(path);
+    case Format::Bmp: return ReadBmpFile(path);
+    case Format::Tga: return ReadTgaFile(path);
+    case Format::Ppm: return ReadPpmFile(path);
+    case Format::Iff: return ReadIlbmFile(path);
+    case Format::Jpeg: return ReadJpegFile(path);
     default:
         return nullptr;
     }

@@ -2,6 +2,7 @@
 // and prints what it holds, as text or as one JSON object per line.
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "core/dispatch.h"
+#include "core/mesh_ops.h"
 #include "tools/cli.h"
 
 namespace solvane::cli {
@@ -20,7 +22,83 @@ struct InfoResult {
     int32_t code = 100;
     std::string message;
     FormatId formatId = -1;
+    std::vector<std::string> warnings;  // error-box texts of the applied operations
 };
+
+// One mesh operation of --apply.
+enum class OpKind { Normals, InvertNormals, Triangulate, Tessellate, Weld, Decimate, Scale };
+
+struct MeshOp {
+    OpKind kind;
+    double value = 0;
+};
+
+bool ParseNumber(std::string_view text, double& value)
+{
+    // std::from_chars ignores the locale, unlike strtod.
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && ptr == end && !text.empty();
+}
+
+// Parses "normals,triangulate,weld=0.01,..."; false (with a message) on anything unknown.
+bool ParseOps(const std::string& list, std::vector<MeshOp>& ops)
+{
+    size_t begin = 0;
+    while (begin <= list.size()) {
+        size_t end = list.find(',', begin);
+        if (end == std::string::npos) end = list.size();
+        const std::string_view item(list.data() + begin, end - begin);
+        const size_t equals = item.find('=');
+        const std::string_view name = item.substr(0, equals);
+        const std::string_view argument = equals == std::string_view::npos ? std::string_view() : item.substr(equals + 1);
+        const bool hasArgument = equals != std::string_view::npos;
+        MeshOp op{OpKind::Normals};
+        bool valid = true;
+        if (name == "normals" && !hasArgument) op.kind = OpKind::Normals;
+        else if (name == "invert-normals" && !hasArgument) op.kind = OpKind::InvertNormals;
+        else if (name == "triangulate" && !hasArgument) op.kind = OpKind::Triangulate;
+        else if (name == "tessellate" && !hasArgument) op.kind = OpKind::Tessellate;
+        else if (name == "weld" && hasArgument) op.kind = OpKind::Weld;
+        else if (name == "decimate" && hasArgument) op.kind = OpKind::Decimate;
+        else if (name == "scale" && hasArgument) op.kind = OpKind::Scale;
+        else valid = false;
+        if (valid && hasArgument) {
+            valid = ParseNumber(argument, op.value);
+            if (valid && op.kind == OpKind::Scale) valid = op.value > 0;
+            if (valid && (op.kind == OpKind::Weld || op.kind == OpKind::Decimate)) valid = op.value >= 0;
+        }
+        if (!valid) {
+            std::fprintf(stderr,
+                         "solvane-cli info: unknown or malformed operation '%.*s' (use normals, invert-normals, "
+                         "triangulate, tessellate, weld=TOL, decimate=FACTOR, scale=F)\n",
+                         static_cast<int>(item.size()), item.data());
+            return false;
+        }
+        ops.push_back(op);
+        begin = end + 1;
+    }
+    return true;
+}
+
+void ApplyOps(Model& model, const std::vector<MeshOp>& ops, std::vector<std::string>& warnings)
+{
+    for (const MeshOp& op : ops) {
+        switch (op.kind) {
+        case OpKind::Normals: GenerateNormalsForFormat(model); break;
+        case OpKind::InvertNormals: ScaleNormals(model, -1.0f); break;
+        case OpKind::Triangulate:
+            if (!TriangulateModel(model)) warnings.push_back(kAlreadyTrianglesText);
+            break;
+        case OpKind::Tessellate: TessellateModel(model, &warnings); break;
+        case OpKind::Weld: WeldVertices(model.subMeshes.front(), op.value); break;
+        case OpKind::Decimate:
+            WeldVertices(model.subMeshes.front(), DecimationTolerance(ModelBounds(model), op.value));
+            break;
+        case OpKind::Scale: ScaleModel(model, static_cast<float>(op.value)); break;
+        }
+    }
+}
 
 std::string Trimmed(std::string text)
 {
@@ -133,12 +211,13 @@ std::string FormatText(const InfoResult& r)
     return out.str();
 }
 
-void LoadOne(InfoResult& r)
+void LoadOne(InfoResult& r, const std::vector<MeshOp>& ops)
 {
     LoadContext ctx;
     r.model = LoadModelFile(r.path, ctx);
     r.message = ResultMessage(ctx, &r.code);
     r.formatId = r.model ? r.model->formatId : IdentifyFormat(r.path.c_str());
+    if (r.model && !r.model->subMeshes.empty()) ApplyOps(*r.model, ops, r.warnings);
 }
 
 }  // namespace
@@ -171,9 +250,17 @@ int RunInfo(const std::vector<std::string>& args)
 {
     bool json = false;
     std::vector<InfoResult> results;
-    for (const std::string& arg : args) {
+    std::vector<MeshOp> ops;
+    for (size_t a = 0; a < args.size(); ++a) {
+        const std::string& arg = args[a];
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--apply" || arg.rfind("--apply=", 0) == 0) {
+            if (arg == "--apply" && a + 1 >= args.size()) {
+                std::fprintf(stderr, "solvane-cli info: --apply needs a list of operations\n");
+                return 2;
+            }
+            if (!ParseOps(arg == "--apply" ? args[++a] : arg.substr(8), ops)) return 2;
         } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
             std::fprintf(stderr, "solvane-cli info: unknown option '%s'\n", arg.c_str());
             return 2;
@@ -182,7 +269,7 @@ int RunInfo(const std::vector<std::string>& args)
         }
     }
     if (results.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli info [--json] FILE...\n");
+        std::fprintf(stderr, "usage: solvane-cli info [--json] [--apply OPS] FILE...\n");
         return 2;
     }
 
@@ -192,7 +279,7 @@ int RunInfo(const std::vector<std::string>& args)
     std::vector<std::thread> threads;
     for (size_t w = 0; w < workers; ++w) {
         threads.emplace_back([&] {
-            for (size_t i = next++; i < results.size(); i = next++) LoadOne(results[i]);
+            for (size_t i = next++; i < results.size(); i = next++) LoadOne(results[i], ops);
         });
     }
     for (std::thread& thread : threads) thread.join();
@@ -201,6 +288,7 @@ int RunInfo(const std::vector<std::string>& args)
     for (const InfoResult& r : results) {
         const std::string text = json ? FormatJson(r) + "\n" : FormatText(r);
         std::fwrite(text.data(), 1, text.size(), stdout);
+        for (const std::string& warning : r.warnings) std::fprintf(stderr, "%s: %s\n", r.path.c_str(), warning.c_str());
         allLoaded = allLoaded && r.model;
     }
     return allLoaded ? 0 : 1;

@@ -1,0 +1,9 @@
+#include "core/format_id.h"
+#include "fuzz/support.h"
+
+// The BMP image reader through the image dispatch.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    solvane::FuzzImageBytes(data, size, "image.bmp", solvane::Format::Bmp);
+    return 0;
+}

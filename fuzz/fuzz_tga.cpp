@@ -1,0 +1,9 @@
+#include "core/format_id.h"
+#include "fuzz/support.h"
+
+// The TGA image reader through the image dispatch.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    solvane::FuzzImageBytes(data, size, "image.tga", solvane::Format::Tga);
+    return 0;
+}

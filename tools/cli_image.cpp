@@ -1,0 +1,86 @@
+// solvane-cli image: reads one image through the image dispatch (the reader chosen by the file's
+// extension), prints its format and size, and optionally writes the decoded pixels as a binary
+// PPM with the top row first, whatever row order the reader keeps.
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/format_id.h"
+#include "image/image.h"
+#include "tools/cli.h"
+
+namespace solvane::cli {
+namespace {
+
+// Every reader except PCX keeps the bottom row of the picture first.
+bool IsBottomRowFirst(FormatId id)
+{
+    return id != Format::Pcx;
+}
+
+bool WritePpm(const std::string& path, const Texture& image, bool bottomRowFirst)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height) > 0;
+    const size_t rowLength = static_cast<size_t>(image.width) * 3;
+    for (int32_t r = 0; ok && r < image.height; ++r) {
+        const int32_t source = bottomRowFirst ? image.height - 1 - r : r;
+        ok = std::fwrite(image.pixels.data() + static_cast<size_t>(source) * rowLength, 1, rowLength, file) ==
+             rowLength;
+    }
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int RunImage(const std::vector<std::string>& args)
+{
+    bool json = false;
+    std::string path, outPath;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--out" && i + 1 < args.size() && outPath.empty()) {
+            outPath = args[++i];
+        } else if ((arg.size() > 1 && arg[0] == '-') || !path.empty()) {
+            path.clear();
+            break;
+        } else {
+            path = arg;
+        }
+    }
+    if (path.empty()) {
+        std::fprintf(stderr, "usage: solvane-cli image [--json] FILE [--out OUT.ppm]\n");
+        return 2;
+    }
+
+    const FormatId id = ImageFormatFromName(path);
+    const std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), id);
+    std::ostringstream out;
+    if (json) {
+        out << "{\"path\":\"" << JsonEscape(path) << "\",\"ok\":" << (image ? "true" : "false")
+            << ",\"formatId\":" << id << ",\"format\":\"" << JsonEscape(ImageFormatName(id)) << "\"";
+        if (image) out << ",\"width\":" << image->width << ",\"height\":" << image->height;
+        out << "}\n";
+    } else {
+        out << path << "\n  format:        " << id << " " << ImageFormatName(id) << "\n";
+        if (image) out << "  size:          " << image->width << "x" << image->height << "\n";
+        else out << "  result:        refused\n";
+    }
+    const std::string text = out.str();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!image) {
+        std::fprintf(stderr, "solvane-cli image: cannot read '%s'\n", path.c_str());
+        return 1;
+    }
+    if (!outPath.empty() && !WritePpm(outPath, *image, IsBottomRowFirst(id))) {
+        std::fprintf(stderr, "solvane-cli image: cannot write '%s'\n", outPath.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace solvane::cli
