@@ -78,7 +78,13 @@ std::unique_ptr<Texture> DecodeBmp(std::span<const uint8_t> bytes)
 
     // Rows are padded to whole 32-bit words; a zero image size means exactly that many bytes.
     const uint64_t rowBytes = ((static_cast<uint64_t>(header.bitCount) * width + 7) / 8 + 3) / 4 * 4;
-    const uint64_t pixelBytes = header.imageSize != 0 ? header.imageSize : rows * rowBytes;
+    uint64_t pixelBytes = header.imageSize != 0 ? header.imageSize : rows * rowBytes;
+    // Some writers put a few bytes too many in the image-size field of an uncompressed bitmap;
+    // when the file still holds every padded row, read the rows it holds.
+    if (header.pixelOffset + pixelBytes > bytes.size() && IsUncompressedKind(header.compression) &&
+        header.pixelOffset + rows * rowBytes <= bytes.size()) {
+        pixelBytes = rows * rowBytes;
+    }
     if (header.pixelOffset + pixelBytes > bytes.size()) return nullptr;
 
     // The pixel data must be able to hold the pixels the header claims.

@@ -1,0 +1,23 @@
+// AutoCAD DXF drawings: the 3DFACE entities, coloured from the AutoCAD colour palette.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "core/load_context.h"
+#include "core/model.h"
+
+namespace solvane {
+
+// The AutoCAD colour palette as RGB from 0 to 1, indexed by the colour number (0 to 255).
+extern const std::array<std::array<float, 3>, 256> DxfPalette;
+
+// Name of the one sub-mesh of a DXF model.
+constexpr const char* kDxfMeshName = "DXF 3DFACE mesh";
+
+// Reads the 3DFACE entities of a DXF file into one sub-mesh of triangles and quadrilaterals, with
+// one material per distinct colour number. Null with result 300 when the file holds no 3DFACE,
+// or null when it cannot be opened. The dispatch welds equal vertices afterwards.
+std::unique_ptr<Model> ReadDxfFile(const char* path, LoadContext& ctx);
+
+}  // namespace solvane
