@@ -1,0 +1,23 @@
+// LightWave objects, both versions of the IFF layout (LWOB and LWO2).
+#pragma once
+
+#include <memory>
+
+#include "core/load_context.h"
+#include "core/model.h"
+
+namespace solvane {
+
+class ReaderInput;
+
+// Reads a LightWave object into a model: one sub-mesh per polygon list, one material per surface,
+// one texture per image a surface or clip names (names only; the dispatch loads the images).
+// Null when the file cannot be opened, or with result 1400 when it does not begin with FORM and
+// the type LWOB or LWO2.
+std::unique_ptr<Model> ReadLwoFile(const char* path, LoadContext& ctx);
+
+// Reads four bytes and returns the position of the first equal entry of the reader's table of
+// 173 chunk identifiers, or -1 (also when fewer than four bytes are left).
+int ReadLwoId(ReaderInput& in);
+
+}  // namespace solvane
