@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "app/usage_ui.h"
 
 namespace solvane {
 
@@ -29,13 +30,17 @@ QString CommandLinePath(const QStringList& arguments)
     return arguments.mid(1).join(' ');
 }
 
-int RunApplication(const QString& path)
+int RunApplication(const QString& path, const UsageConfig& usageConfig)
 {
     Settings settings;
     ReadAll(settings);
+    UsageSession usage(settings, usageConfig);
+    usage.SendInstallReportIfFlagged();
+    usage.StartStartReport();
     int exitCode = 0;
     {
         MainWindow window(settings);
+        usage.Attach(window);
         window.ShowAtStart();
         if (!path.isEmpty()) window.StartModelLoad(path);
         settings.depthCueColor = settings.Background();
@@ -45,6 +50,7 @@ int RunApplication(const QString& path)
             WriteAll(settings);
         }
     }
+    usage.SendCloseReport();
     return exitCode;
 }
 

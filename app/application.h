@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "net/usage.h"
+
 namespace solvane {
 
 // The default surface format (compatibility profile 2.1, RGBA8, depth 24, double buffer) and
@@ -12,7 +14,8 @@ void PrepareGlSurfaceFormat();
 // The whole command line (program name excluded) as the one path it names.
 QString CommandLinePath(const QStringList& arguments);
 // Runs the program: reads the settings, shows the window, opens the path when not empty, runs the
-// loop, and writes the settings at exit when "Save Settings On Exit" is on. Returns the exit code.
-int RunApplication(const QString& path);
+// loop, and writes the settings at exit when "Save Settings On Exit" is on. Usage reports go to
+// the endpoint of usage (the built-in one unless a test names another). Returns the exit code.
+int RunApplication(const QString& path, const UsageConfig& usage = UsageConfig());
 
 }  // namespace solvane

@@ -70,6 +70,11 @@ void ShowError(QWidget* parent, const QString& message, bool fatal)
     if (fatal) std::exit(-1);
 }
 
+const char* ProductWebPage()
+{
+    return kWebPage;
+}
+
 QString& StatusText()
 {
     static QString text = "Status:";
@@ -93,6 +98,11 @@ StatusBox::StatusBox(QWidget* parent, bool withProgress) : QDialog(parent)
         layout->addWidget(progress_);
     }
     setModal(false);
+}
+
+void StatusBox::SetRange(int minimum, int maximum)
+{
+    if (progress_) progress_->setRange(minimum, maximum);
 }
 
 void StatusBox::SetProgress(int value)

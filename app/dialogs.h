@@ -25,6 +25,9 @@ void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
 // The modal "Error Encountered..." box; with fatal set the process ends with -1 afterwards.
 void ShowError(QWidget* parent, const QString& message, bool fatal = false);
 
+// The product's web page (the About box, the update-failure text).
+const char* ProductWebPage();
+
 // The shared status text ("Status:" when idle).
 QString& StatusText();
 
@@ -34,6 +37,7 @@ class StatusBox : public QDialog {
 public:
     StatusBox(QWidget* parent, bool withProgress = true);
     void SetProgress(int value);
+    void SetRange(int minimum, int maximum);
 
 private:
     QProgressBar* progress_ = nullptr;

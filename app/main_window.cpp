@@ -434,9 +434,11 @@ void MainWindow::PollJob()
     std::unique_ptr<Model> model = job_.Take(&code);
     if (model) {
         FinishLoad(std::move(model));
+        if (loadFinished_) loadFinished_(job_, model_.get(), code);
     } else {
         if (loadingBox_) loadingBox_->close();
         ShowError(this, QString::fromUtf8(ResultMessageFor(code)));
+        if (loadFinished_) loadFinished_(job_, nullptr, code);
     }
     if (loadingBox_) loadingBox_->close();
 }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -49,6 +50,10 @@ public:
     bool QuitWithBrowserOpen() const { return false; }
     // Records the bands' placement into the settings.
     void RecordBandPlacement();
+    // Called after every finished load: with the shown model on success, with null and the
+    // load's result code on failure.
+    using LoadFinishedHook = std::function<void(const LoadJob& job, const Model* model, int32_t resultCode)>;
+    void SetLoadFinishedHook(LoadFinishedHook hook) { loadFinished_ = std::move(hook); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +95,7 @@ private:
     std::unique_ptr<Model> model_;
     QString currentPath_;
     LoadJob job_;
+    LoadFinishedHook loadFinished_;
     QTimer pollTimer_;
     QPointer<LoadingBox> loadingBox_;
     bool windowReady_ = false;
