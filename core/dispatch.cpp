@@ -9,9 +9,24 @@
 #include <new>
 #include <stdexcept>
 
+#include "core/mesh_ops.h"
 #include "core/reader_input.h"
+#include "formats/cob.h"
+#include "formats/dxf.h"
+#include "formats/lwo.h"
 #include "formats/obj.h"
+#include "formats/l3d.h"
+#include "formats/nff.h"
+#include "formats/off.h"
+#include "formats/ply.h"
+#include "formats/powerrender.h"
+#include "formats/quake.h"
+#include "formats/stereo3d2.h"
+#include "formats/vtk.h"
+#include "formats/xfile.h"
+#include "formats/studio3ds.h"
 #include "image/image.h"
+#include "rhino/rhino_model.h"
 
 namespace solvane {
 namespace {
@@ -22,7 +37,23 @@ using ModelReader = std::unique_ptr<Model> (*)(const char* path, LoadContext& ct
 ModelReader ReaderFor(FormatId id)
 {
     switch (id) {
+    case Format::Studio3ds: return Read3dsFile;
+    case Format::Dxf: return ReadDxfFile;
+    case Format::TrueSpace: return ReadCobFile;
+    case Format::DirectX: return ReadXFile;
+    case Format::LightWave: return ReadLwoFile;
     case Format::Obj: return ReadObjFile;
+    case Format::Md2: return ReadMd2File;
+    case Format::Mdl: return ReadMdlFile;
+    case Format::Md3: return ReadMd3File;
+    case Format::Rhino: return ReadRhinoFile;
+    case Format::Off: return ReadOffFile;
+    case Format::Vtk: return ReadVtkFile;
+    case Format::Nff: return ReadNffFile;
+    case Format::Ply: return ReadPlyFile;
+    case Format::L3d: return ReadL3dFile;
+    case Format::StereoCad: return Read3d2File;
+    case Format::PowerRender: return ReadProFile;
     default: return nullptr;
     }
 }
@@ -83,15 +114,69 @@ void ResolveTextures(Model& model, const std::string& modelPath)
     model.hasTextures = model.textures.empty() ? 0 : 1;
 }
 
-void FinishModel(Model& model, FormatId id, const std::string& path)
+// Quake 2: the skin found beside the model becomes the one texture and the texture coordinates,
+// stored in pixels, become fractions of its size; without a skin the model has no textures.
+void AttachMd2Skin(Model& model, const std::string& path, LoadContext& ctx)
+{
+    const std::string skinName = model.textures.empty() ? std::string() : model.textures[0].name;
+    std::unique_ptr<Texture> skin = FindMd2Skin(skinName, path, ctx);
+    model.textures.clear();
+    model.hasTextures = 0;
+    if (!skin) return;
+    const float width = static_cast<float>(skin->width), height = static_cast<float>(skin->height);
+    for (SubMesh& mesh : model.subMeshes) {
+        for (size_t i = 0; i + 1 < mesh.texCoords.size(); i += 2) {
+            mesh.texCoords[i] /= width;
+            mesh.texCoords[i + 1] /= height;
+        }
+    }
+    skin->mappingMode = 0;
+    model.textures.push_back(std::move(*skin));
+    model.hasTextures = 1;
+}
+
+// Quake 3: the first texture, named after the first shader, takes the skin's picture and path.
+void AttachMd3Skin(Model& model, const std::string& path, LoadContext& ctx)
+{
+    if (model.textures.empty()) return;
+    Texture& texture = model.textures[0];
+    std::unique_ptr<Texture> skin = FindMd3Skin(texture.name, path, ctx);
+    if (skin && skin->HasPixels()) {
+        texture.width = skin->width;
+        texture.height = skin->height;
+        texture.textureHandle = skin->textureHandle;
+        texture.pixels = std::move(skin->pixels);
+        texture.name = std::move(skin->name);
+    } else {
+        model.textures.clear();
+    }
+    model.hasTextures = model.textures.empty() ? 0 : 1;
+}
+
+void FinishModel(Model& model, FormatId id, const std::string& path, LoadContext& ctx)
 {
     switch (id) {
+    case Format::Md2:
+        AttachMd2Skin(model, path, ctx);
+        break;
+    case Format::Md3:
+        AttachMd3Skin(model, path, ctx);
+        break;
     case Format::Studio3ds:
     case Format::TrueSpace:
     case Format::LightWave:
     case Format::DirectX:
     case Format::Rhino:
         ResolveTextures(model, path);
+        break;
+    case Format::Dxf:
+        // Faces share no corners in the file: merge the exactly equal ones (bounds and centroid
+        // are recomputed by the weld).
+        WeldVertices(model.subMeshes[0], 0.0);
+        break;
+    case Format::PowerRender:
+        // Each texture record becomes the PCX image read from the model's folder.
+        LoadProTextures(model, path);
         break;
     default:
         break;
@@ -196,7 +281,7 @@ void LoadModelFile(LoadRequest& request, LoadContext& ctx)
         model = reader(request.path.c_str(), ctx);
         if (model) {
             // 5. Per-format finishing.
-            FinishModel(*model, id, request.path);
+            FinishModel(*model, id, request.path, ctx);
             // 6. Names of unnamed sub-meshes.
             for (size_t i = 0; i < model->subMeshes.size(); ++i) {
                 SubMesh& mesh = model->subMeshes[i];
