@@ -138,7 +138,7 @@ public:
     {
         size_t have = static_cast<size_t>(end - pos);
         if (have >= wanted) return true;
-        std::memmove(buffer_.data(), pos, have);
+        if (have > 0) std::memmove(buffer_.data(), pos, have);
         while (have < wanted && !atEnd_) {
             in_.read(reinterpret_cast<char*>(buffer_.data() + have),
                      static_cast<std::streamsize>(buffer_.size() - have));
