@@ -216,6 +216,12 @@ std::unique_ptr<Texture> LoadTextureImage(const std::string& textureName, const 
     if (auto image = LoadImageFile(textureName.c_str(), imageId)) return image;
 
     const std::string folder = FolderOf(modelPath);
+    // A relative name with folders of its own ("../maps/wood.bmp") is relative to the model.
+    if (!folder.empty() && !textureName.empty() && textureName[0] != '/' &&
+        textureName.find('/') != std::string::npos) {
+        const std::string relative = folder + textureName;
+        if (auto image = LoadImageFile(relative.c_str(), imageId)) return image;
+    }
     const std::string base = BaseName(textureName);
     if (base.empty()) return nullptr;
     const std::string beside = folder + base;

@@ -215,6 +215,12 @@ public:
 
     // True when bits beyond the end of the data have been used.
     bool Overran() const { return count_ < padding_; }
+    // The data ran out at the marker of a following segment (not DNL, not a restart marker, not
+    // the end of the file).
+    bool StoppedAtMarker() const
+    {
+        return stop_ == Stop::Marker && marker_ != 0xDC && (marker_ < 0xD0 || marker_ > 0xD7);
+    }
 
     [[noreturn]] void ThrowOverrun() const
     {
@@ -564,14 +570,18 @@ void Decoder::ReadStartOfImage()
 }
 
 // The next marker code, after skipping anything up to a 0xFF and any fill bytes; -1 at the end of
-// the stream.
+// the stream. Some encoders leave extraneous entropy-coded data after a scan (libjpeg warns and
+// skips it): stuffed zero bytes inside such data are passed over with it.
 int Decoder::NextMarker()
 {
-    int byte;
-    do byte = source_.ReadByte();
-    while (byte >= 0 && byte != 0xFF);
-    while (byte == 0xFF) byte = source_.ReadByte();
-    return byte;
+    for (;;) {
+        int byte;
+        do byte = source_.ReadByte();
+        while (byte >= 0 && byte != 0xFF);
+        while (byte == 0xFF) byte = source_.ReadByte();
+        if (byte == 0x00) continue;
+        return byte;
+    }
 }
 
 uint16_t Decoder::ReadSegmentLength()
@@ -933,8 +943,11 @@ void Decoder::ForEachMcu(const Scan& scan, BlockFunction&& decodeBlock, RowFunct
     expectedRestart_ = 0;
     eobRun_ = 0;
     int untilRestart = restartInterval_;
+    // Some encoders end a scan's data early, at the next marker (libjpeg warns "premature end of
+    // data segment" and goes on): the blocks after that point keep what they hold.
+    bool dataEnded = false;
     for (int mcuRow = 0; mcuRow < mcusHigh; ++mcuRow) {
-        for (int mcuColumn = 0; mcuColumn < mcusWide; ++mcuColumn) {
+        for (int mcuColumn = 0; mcuColumn < mcusWide && !dataEnded; ++mcuColumn) {
             if (restartInterval_ != 0) {
                 if (untilRestart == 0) {
                     ProcessRestart();
@@ -955,7 +968,10 @@ void Decoder::ForEachMcu(const Scan& scan, BlockFunction&& decodeBlock, RowFunct
                     }
                 }
             }
-            if (bits_.Overran()) bits_.ThrowOverrun();
+            if (bits_.Overran()) {
+                if (!bits_.StoppedAtMarker()) bits_.ThrowOverrun();
+                dataEnded = true;
+            }
         }
         rowDone(mcuRow, mcusHigh);
     }
