@@ -3,6 +3,8 @@
 // white-space-separated values (scanf's "%s", "%d" and "%f") rather than as whole lines.
 #pragma once
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -64,8 +66,11 @@ public:
     static constexpr size_t kBlockSize = 256 * 1024;
     static constexpr size_t kMaxTokenLength = 4096;
 
+    // The buffer holds the whole of a small file (clearing a full block per small load was most
+    // of the time spent on it) and always more than two of the longest tokens.
     explicit TextCursor(ReaderInput& in, int comments = kNoComments)
-        : in_(in), comments_(comments), buffer_(kBlockSize)
+        : in_(in), comments_(comments),
+          buffer_(static_cast<size_t>(std::clamp<int64_t>(in.Remaining() + 1, 2 * kMaxTokenLength, kBlockSize)))
     {
         p_ = end_ = buffer_.data();
     }
