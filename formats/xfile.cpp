@@ -574,38 +574,35 @@ private:
         }
     }
 
-    void ReadNormals(MeshParts& parts)
+    // A count, then that many groups of `per` floats into values; false (and failed_) when the
+    // count or a value is missing or the array would be too large.
+    bool ReadFloatGroups(std::vector<float>& values, int per)
     {
         int64_t count = 0;
-        if (!ReadCount(count, 3) || count * 12 > kMaxArrayBytes) {
+        if (!ReadCount(count, per) || count * per * 4 > kMaxArrayBytes) {
             failed_ = true;
-            return;
+            return false;
         }
-        parts.normals.assign(static_cast<size_t>(count) * 3, 0.0f);
+        values.assign(static_cast<size_t>(count) * per, 0.0f);
         for (int64_t i = 0; i < count; ++i) {
-            if (ReadFloats(&parts.normals[static_cast<size_t>(i) * 3], 3) != 3) {
+            if (ReadFloats(&values[static_cast<size_t>(i) * per], per) != per) {
                 failed_ = true;
-                return;
+                return false;
             }
         }
+        return true;
+    }
+
+    void ReadNormals(MeshParts& parts)
+    {
+        if (!ReadFloatGroups(parts.normals, 3)) return;
         parts.hasNormals = true;
         SkipBlock();  // the face normals
     }
 
     void ReadTexCoords(SubMesh& mesh)
     {
-        int64_t count = 0;
-        if (!ReadCount(count, 2) || count * 8 > kMaxArrayBytes) {
-            failed_ = true;
-            return;
-        }
-        mesh.texCoords.assign(static_cast<size_t>(count) * 2, 0.0f);
-        for (int64_t i = 0; i < count; ++i) {
-            if (ReadFloats(&mesh.texCoords[static_cast<size_t>(i) * 2], 2) != 2) {
-                failed_ = true;
-                return;
-            }
-        }
+        if (!ReadFloatGroups(mesh.texCoords, 2)) return;
         SkipBlock();
     }
 

@@ -21,11 +21,7 @@ void WriteSkinOnce()
         pcx += std::string("\x01\x02", 2);
         pcx += '\x0C';
         pcx += std::string(768, '\x40');
-        FILE* file = std::fopen(solvane::FuzzScratchPath("model.pcx").c_str(), "wb");
-        if (!file) return false;
-        std::fwrite(pcx.data(), 1, pcx.size(), file);
-        std::fclose(file);
-        return true;
+        return solvane::FuzzWriteCompanion("model.pcx", pcx);
     }();
     (void)written;
 }

@@ -16,11 +16,7 @@ void WriteSkinOnce()
         tga[14] = 1;   // height
         tga[16] = 24;  // bits per pixel
         tga += std::string("\x10\x20\x30", 3);
-        FILE* file = std::fopen(solvane::FuzzScratchPath("model.tga").c_str(), "wb");
-        if (!file) return false;
-        std::fwrite(tga.data(), 1, tga.size(), file);
-        std::fclose(file);
-        return true;
+        return solvane::FuzzWriteCompanion("model.tga", tga);
     }();
     (void)written;
 }

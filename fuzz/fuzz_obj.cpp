@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "fuzz/support.h"
 
 // The OBJ reader, with a material library beside the model: inputs holding a 0xFF byte split there
@@ -8,14 +6,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     size_t split = 0;
     while (split < size && data[split] != 0xFF) ++split;
-    {
-        const std::string library = solvane::FuzzScratchPath("model.mtl");
-        FILE* file = std::fopen(library.c_str(), "wb");
-        if (file) {
-            if (split + 1 < size) std::fwrite(data + split + 1, 1, size - split - 1, file);
-            std::fclose(file);
-        }
-    }
+    solvane::FuzzWriteCompanion("model.mtl", data + split + (split < size ? 1 : 0),
+                                split + 1 < size ? size - split - 1 : 0);
     solvane::FuzzModelBytes(data, split, "model.obj");
     return 0;
 }

@@ -40,6 +40,11 @@ std::string FuzzScratchPath(const char* fileName)
     return ScratchFolder() + "/" + fileName;
 }
 
+bool FuzzWriteCompanion(const char* fileName, const uint8_t* data, size_t size)
+{
+    return WriteBytes(FuzzScratchPath(fileName), data, size);
+}
+
 void FuzzModelBytes(const uint8_t* data, size_t size, const char* fileName)
 {
     const std::string path = FuzzScratchPath(fileName);

@@ -16,5 +16,11 @@ void FuzzModelBytes(const uint8_t* data, size_t size, const char* fileName);
 void FuzzImageBytes(const uint8_t* data, size_t size, const char* fileName, int imageId);
 // A scratch path for companion files ending in fileName, in the same private folder.
 std::string FuzzScratchPath(const char* fileName);
+// Writes a companion file (a skin, a material library) into the scratch folder; false on failure.
+bool FuzzWriteCompanion(const char* fileName, const uint8_t* data, size_t size);
+inline bool FuzzWriteCompanion(const char* fileName, const std::string& bytes)
+{
+    return FuzzWriteCompanion(fileName, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
 
 }  // namespace solvane
