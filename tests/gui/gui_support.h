@@ -1,17 +1,46 @@
-// Helpers of the GUI tests: waiting on the event loop, answering modal boxes, fresh stores.
+// Helpers of the GUI tests: waiting on the event loop, answering modal boxes, fresh stores, a
+// window manager of the test's own, and a main window session.
 #pragma once
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 #include <memory>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "app/view_widget.h"
+#include "tests/test_support.h"
+
+// Readable values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QSize& size, std::ostream* out)
+{
+    *out << size.width() << "x" << size.height();
+}
+inline void PrintTo(const QPoint& point, std::ostream* out)
+{
+    *out << "(" << point.x() << ", " << point.y() << ")";
+}
+inline void PrintTo(const QRect& rect, std::ostream* out)
+{
+    *out << rect.width() << "x" << rect.height() << " at (" << rect.x() << ", " << rect.y() << ")";
+}
 
 namespace solvane::test {
 
@@ -46,23 +75,31 @@ inline QString ModalText(QWidget* modal)
     return text;
 }
 
-// Answers the next modal box (accepting it) and records its title and text.
+// Answers the next modal box (accepting it) and records its title and text. Stops looking when it
+// goes out of scope.
 struct ModalWatcher {
     QString title;
     QString text;
     QString objectName;
     bool seen = false;
 
+    ModalWatcher() = default;
+    ModalWatcher(const ModalWatcher&) = delete;
+    ModalWatcher& operator=(const ModalWatcher&) = delete;
+    ~ModalWatcher() { *alive_ = false; }
+
     void Arm(int delayMs = 50)
     {
-        QTimer::singleShot(delayMs, [this] { Poll(); });
+        QTimer::singleShot(delayMs, [this, alive = alive_] {
+            if (*alive) Poll();
+        });
     }
 
     void Poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) {
-            QTimer::singleShot(20, [this] { Poll(); });
+            Arm(20);
             return;
         }
         title = modal->windowTitle();
@@ -71,6 +108,101 @@ struct ModalWatcher {
         seen = true;
         if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->accept();
         else modal->close();
+    }
+
+private:
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// Openbox on the test's display for the life of the object. Running() is false, with the reason
+// in Why(), when it cannot start (not installed, no X display, another window manager running).
+class WindowManager {
+public:
+    WindowManager()
+    {
+        if (qgetenv("DISPLAY").isEmpty()) {
+            why_ = "no X display";
+            return;
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", dir_.path());
+        environment.insert("XDG_CACHE_HOME", dir_.path());
+        process_.setProcessEnvironment(environment);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        // Openbox runs the startup command once it manages the screen.
+        const QString ready = dir_.path() + "/ready";
+        process_.start("openbox", {"--sm-disable", "--startup", "touch " + ready});
+        if (!process_.waitForStarted(5000)) {
+            why_ = "openbox cannot be started (scripts/install-deps.sh installs it)";
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFile::exists(ready) && process_.state() == QProcess::Running && clock.elapsed() < 15000) {
+            process_.waitForFinished(50);
+        }
+        if (!QFile::exists(ready)) {
+            why_ = "openbox did not take the display: " + QString::fromUtf8(process_.readAll()).trimmed();
+            Stop();
+            return;
+        }
+        running_ = true;
+    }
+    ~WindowManager() { Stop(); }
+    bool Running() const { return running_; }
+    std::string Why() const { return why_.toStdString(); }
+
+private:
+    void Stop()
+    {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString why_;
+    bool running_ = false;
+};
+
+inline std::string SamplePath(const char* name)
+{
+    return (SourceDir() / "samples" / name).string();
+}
+
+// A main window over the settings store, shown and painted once.
+struct Session {
+    Settings settings;
+    std::unique_ptr<MainWindow> window;
+
+    Session()
+    {
+        ReadAll(settings);
+        window = std::make_unique<MainWindow>(settings);
+        window->ShowAtStart();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(WaitUntil([this] { return window->View()->FramesPainted() > 0; }));
+    }
+
+    bool Load(const std::string& path)
+    {
+        window->StartModelLoad(QString::fromStdString(path));
+        return WaitUntil([this] { return !window->LoadRunning(); });
+    }
+
+    void Trigger(int command) { window->MenuAction(command)->trigger(); }
+
+    // Writes the settings as the program does at exit.
+    void Quit()
+    {
+        window->close();
+        window->RecordBandPlacement();
+        WriteAll(settings);
+        window.reset();
     }
 };
 
