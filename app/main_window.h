@@ -16,7 +16,7 @@
 #include "app/command_table.h"
 #include "app/commands/command_context.h"
 #include "app/dialogs.h"
-#include "core/load_job.h"
+#include "load/load_job.h"
 #include "core/model.h"
 #include "core/settings.h"
 
