@@ -16,9 +16,9 @@
 #include "app/command_table.h"
 #include "app/commands/command_context.h"
 #include "app/dialogs.h"
-#include "load/load_job.h"
 #include "core/model.h"
 #include "core/settings.h"
+#include "load/load_job.h"
 
 class QMenu;
 class QUrl;
