@@ -259,7 +259,7 @@ void MainWindow::ShowAtStart()
         show();
     }
     if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
-    ArmFrameFit(storedFrame_);
+    ArmFrameFit(storedFrame_, QMargins());
     SyncUiWithState();
     windowReady_ = true;
 }
@@ -467,9 +467,10 @@ void MainWindow::PlaceFrame(const QRect& outer, const QMargins& margins)
     placingFrame_ = false;
 }
 
-void MainWindow::ArmFrameFit(const QRect& outer)
+void MainWindow::ArmFrameFit(const QRect& outer, const QMargins& staleMargins)
 {
     storedFrame_ = outer;
+    staleMargins_ = staleMargins;
     fitPending_ = true;
     fitDeadline_.setRemainingTime(kFrameFitMs);
 }
@@ -481,9 +482,10 @@ void MainWindow::FitStoredFrame()
         fitPending_ = false;
         return;
     }
-    // Without a frame (none yet, or no window manager) the inner rectangle is the outer one.
+    // Without a frame (none yet, or no window manager) the inner rectangle is the outer one; the
+    // frame the window had before is no news either.
     const QMargins margins = FrameMargins();
-    if (margins.isNull()) return;
+    if (margins.isNull() || margins == staleMargins_) return;
     normalMargins_ = margins;
     if (frameGeometry() != storedFrame_) PlaceFrame(storedFrame_, margins);
     fitPending_ = false;
@@ -504,8 +506,9 @@ void MainWindow::TrackShowState()
         s.window_y = s.prev_window_y;
         s.window_state = 1;
         const QRect outer(s.window_posx, s.window_posy, s.window_x, s.window_y);
-        PlaceFrame(outer, normalMargins_);
-        ArmFrameFit(outer);
+        const QMargins current = FrameMargins();
+        PlaceFrame(outer, normalMargins_.isNull() ? current : normalMargins_);
+        ArmFrameFit(outer, current);
     }
     if (nowMaximised && s.window_state == 1) {
         s.prev_window_posx = s.window_posx;

@@ -94,9 +94,9 @@ private:
     QMargins FrameMargins() const;
     // Puts the frame at outer, the window inside it by margins.
     void PlaceFrame(const QRect& outer, const QMargins& margins);
-    // Moves the frame to the stored rectangle for a while after start-up and after a restore, until
-    // the window manager's frame is known.
-    void ArmFrameFit(const QRect& outer);
+    // Moves the frame to outer for a while after start-up and after a restore, as soon as the
+    // window manager's frame is known: when the margins are neither none nor staleMargins.
+    void ArmFrameFit(const QRect& outer, const QMargins& staleMargins);
     void FitStoredFrame();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -120,6 +120,7 @@ private:
     QDeadlineTimer fitDeadline_;
     bool fitPending_ = false;
     bool placingFrame_ = false;  // our own geometry change: its events carry no news of the frame
+    QMargins staleMargins_;      // the frame before a restore, until the window manager changes it
     QMargins normalMargins_;     // the frame last seen in the normal state
 };
 

@@ -2,6 +2,8 @@
 // window manager of the test's own, and a main window session.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -205,5 +207,58 @@ struct Session {
         window.reset();
     }
 };
+
+inline QSize FrameSize(const Session& s)
+{
+    return s.window->frameGeometry().size();
+}
+
+// Whether a window manager has put a frame around the window.
+inline bool Framed(const Session& s)
+{
+    return FrameSize(s) != s.window->geometry().size();
+}
+
+// Waits for the frame (when a window manager runs), then makes it measure outer.
+inline void DragFrameTo(Session& s, QPoint topLeft, QSize outer, bool managed)
+{
+    ASSERT_TRUE(WaitUntil([&] { return !managed || Framed(s); }, 5000));
+    s.window->resize(outer - (FrameSize(s) - s.window->size()));
+    s.window->move(topLeft);
+    ASSERT_TRUE(WaitUntil([&] { return FrameSize(s) == outer && s.window->frameGeometry().topLeft() == topLeft; }, 5000))
+        << "frame " << testing::PrintToString(FrameSize(s));
+}
+
+// Maximise, quit, start again maximised, restore: the frame has its rectangle from before.
+inline void MaximiseQuitRestartRestore(bool managed)
+{
+    FreshStore store;
+    {
+        Session s;
+        DragFrameTo(s, QPoint(210, 120), QSize(700, 500), managed);
+        if (::testing::Test::HasFatalFailure()) return;
+        EXPECT_EQ(s.settings.window_posx, 210);
+        EXPECT_EQ(s.settings.window_x, 700);
+        s.window->showMaximized();
+        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 3; }));
+        EXPECT_EQ(s.settings.prev_window_posx, 210);
+        EXPECT_EQ(s.settings.prev_window_x, 700);
+        s.Quit();
+    }
+    {
+        Session s;
+        EXPECT_TRUE(WaitUntil([&] { return s.window->isMaximized(); }));
+        s.window->showNormal();
+        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 1; }));
+        EXPECT_TRUE(WaitUntil([&] { return FrameSize(s) == QSize(700, 500); }, 5000))
+            << "frame " << testing::PrintToString(FrameSize(s));
+        QTest::qWait(300);  // nothing moves afterwards
+        EXPECT_EQ(s.settings.window_posx, 210);
+        EXPECT_EQ(s.settings.window_y, 500);
+        EXPECT_EQ(FrameSize(s), QSize(700, 500));
+        EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(210, 120));
+        s.Quit();
+    }
+}
 
 }  // namespace solvane::test

@@ -27,6 +27,7 @@ namespace {
 using test::ModalWatcher;
 using test::WaitUntil;
 
+using test::MaximiseQuitRestartRestore;
 using test::SamplePath;
 using test::Session;
 
@@ -256,91 +257,9 @@ TEST(MainWindowGui, TrackballDragTurnsTheModel)
     EXPECT_FALSE(s.window->View()->viewer().camera.spinning);  // spin is off by default
 }
 
-QSize FrameSize(const Session& s)
-{
-    return s.window->frameGeometry().size();
-}
-
-// Whether a window manager has put a frame around the window.
-bool Framed(const Session& s)
-{
-    return FrameSize(s) != s.window->geometry().size();
-}
-
-// Waits for the frame (when a window manager runs), then makes it measure outer.
-void DragFrameTo(Session& s, QPoint topLeft, QSize outer, bool managed)
-{
-    ASSERT_TRUE(WaitUntil([&] { return !managed || Framed(s); }, 5000));
-    s.window->resize(outer - (FrameSize(s) - s.window->size()));
-    s.window->move(topLeft);
-    ASSERT_TRUE(WaitUntil([&] { return FrameSize(s) == outer && s.window->frameGeometry().topLeft() == topLeft; }, 5000))
-        << "frame " << FrameSize(s).width() << "x" << FrameSize(s).height();
-}
-
-void MaximiseQuitRestartRestore(bool managed)
-{
-    test::FreshStore store;
-    {
-        Session s;
-        DragFrameTo(s, QPoint(210, 120), QSize(700, 500), managed);
-        EXPECT_EQ(s.settings.window_posx, 210);
-        EXPECT_EQ(s.settings.window_x, 700);
-        s.window->showMaximized();
-        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 3; }));
-        EXPECT_EQ(s.settings.prev_window_posx, 210);
-        EXPECT_EQ(s.settings.prev_window_x, 700);
-        s.Quit();
-    }
-    {
-        Session s;
-        EXPECT_TRUE(WaitUntil([&] { return s.window->isMaximized(); }));
-        s.window->showNormal();
-        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 1; }));
-        EXPECT_TRUE(WaitUntil([&] { return FrameSize(s) == QSize(700, 500); }, 5000))
-            << "frame " << FrameSize(s).width() << "x" << FrameSize(s).height();
-        QTest::qWait(300);  // nothing moves afterwards
-        EXPECT_EQ(s.settings.window_posx, 210);
-        EXPECT_EQ(s.settings.window_y, 500);
-        EXPECT_EQ(FrameSize(s), QSize(700, 500));
-        EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(210, 120));
-        s.Quit();
-    }
-}
-
 TEST(MainWindowGui, MaximisedAtQuitComesBackMaximisedAndRestoresItsRectangle)
 {
     MaximiseQuitRestartRestore(false);
-}
-
-// window_x/window_y and window_posx/window_posy are the frame's size and top-left: under a window
-// manager the frame is larger than the window's inside, and both must come back as stored.
-TEST(MainWindowGui, OuterGeometryRoundTripsUnderAWindowManager)
-{
-    test::WindowManager manager;
-    if (!manager.Running()) GTEST_SKIP() << "no window manager: " << manager.Why();
-    {
-        test::FreshStore store;
-        {
-            Session s;
-            ASSERT_TRUE(WaitUntil([&] { return Framed(s) && FrameSize(s) == QSize(650, 480); }, 5000))
-                << "frame " << FrameSize(s).width() << "x" << FrameSize(s).height();
-            EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(150, 150));
-            DragFrameTo(s, QPoint(240, 130), QSize(800, 600), true);
-            EXPECT_EQ(s.settings.window_x, 800);
-            EXPECT_EQ(s.settings.window_y, 600);
-            s.Quit();
-        }
-        Session s;
-        EXPECT_TRUE(WaitUntil([&] { return Framed(s) && FrameSize(s) == QSize(800, 600); }, 5000))
-            << "frame " << FrameSize(s).width() << "x" << FrameSize(s).height();
-        EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(240, 130));
-        QTest::qWait(300);  // nothing moves afterwards
-        EXPECT_EQ(FrameSize(s), QSize(800, 600));
-        EXPECT_EQ(s.settings.window_x, 800);
-        EXPECT_EQ(s.settings.window_y, 600);
-        s.Quit();
-    }
-    MaximiseQuitRestartRestore(true);
 }
 
 TEST(MainWindowGui, SaveSettingsOnExitOffKeepsTheStoreAsItWas)
