@@ -20,6 +20,11 @@ const Subcommand kSubcommands[] = {
      "invert-normals, triangulate, tessellate, weld=TOL, decimate=FACTOR, scale=F) and describe them"},
     {"render", solvane::cli::RunRender, "render FILE OUT.png [options]   draw the model as the viewer shows it (--help lists options)"},
     {"image", solvane::cli::RunImage, "image [--json] FILE [--out OUT.ppm]   read an image, optionally write it as PPM"},
+    {"convert", solvane::cli::RunConvert,
+     "convert IN OUT [--as FORMAT]   write a model in another format (from OUT's extension unless --as names it)\n"
+     "  convert --to FORMAT --out-dir DIR IN...   convert many models in parallel into DIR\n"
+     "    FORMAT is a key of the writer table: an extension (svs, off, ply, ...), x = DirectX binary,\n"
+     "    x-ascii = DirectX text; 'convert --help' lists them"},
 };
 
 void PrintUsage(FILE* out)

@@ -1,0 +1,112 @@
+#include "load/save.h"
+
+#include <cctype>
+#include <new>
+#include <stdexcept>
+
+#include "formats/dxf.h"
+#include "formats/native.h"
+#include "formats/nff.h"
+#include "formats/off.h"
+#include "formats/ply.h"
+#include "formats/quake_mdl_writer.h"
+#include "formats/stereo3d2.h"
+#include "formats/stl_writer.h"
+#include "formats/vtk.h"
+
+namespace solvane {
+namespace {
+
+// Chooser rows first, in the chooser's order; then the formats only the command-line tool writes.
+// Formats whose writer has not been built yet have no row.
+constexpr WriterEntry kWriters[] = {
+    {"svs", ".svs", "(.svs) Solvane Scene", "*.svs", Format::Unknown, "Solvane Scene format", WriteSvsFile, true},
+    {"svo", ".svo", "(.svo) Solvane Object", "*.svo", Format::Unknown, "Solvane format", WriteSvoFile},
+    {"3d2", ".3d2", "(.3d2) Stereo CAD-3D Object", "*.3d2", Format::StereoCad, "Stereo CAD-3D 3D object",
+     Write3d2File},
+    {"dxf", ".dxf", "(.dxf) AutoCAD Object", "*.dxf", Format::Dxf, "AutoCAD 3D object", WriteDxfFile},
+    {"mdl", ".mdl", "(.mdl) Quake 1 Model", "*.mdl", Format::Mdl, "Quake 1 Model", WriteMdlFile},
+    {"nff", ".nff", "(.nff) WorldToolKit Object", "*.nff", Format::Nff, "WorldToolKit 3D object", WriteNffFile},
+    {"off", ".off", "(.off) GeomView Object", "*.off", Format::Off, "GeomView 3D object", WriteOffFile},
+    {"ply", ".ply", "(.ply) Polygon File Format", "*.ply", Format::Ply, "Polygon File Format", WritePlyFile},
+    {"vtk", ".vtk", "(.vtk) VTK Object", "*.vtk", Format::Vtk, "VTK 3D object", WriteVtkFile},
+    {"stl", ".stl", nullptr, "*.stl", Format::Unknown, "Binary STL", WriteStlFile},
+};
+
+constexpr size_t ChooserRowCount()
+{
+    size_t n = 0;
+    while (n < std::size(kWriters) && kWriters[n].chooserText) ++n;
+    return n;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::span<const WriterEntry> WriterTable()
+{
+    return kWriters;
+}
+
+std::span<const WriterEntry> SaveChooserRows()
+{
+    return std::span<const WriterEntry>(kWriters, ChooserRowCount());
+}
+
+size_t ChooserRowForFormat(FormatId id)
+{
+    const auto rows = SaveChooserRows();
+    if (id == Format::Unknown) return 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].preselectFor == id) return i;
+    }
+    return 0;
+}
+
+const WriterEntry* FindWriter(std::string_view name)
+{
+    for (const WriterEntry& entry : kWriters) {
+        if (EqualNoCase(entry.name, name)) return &entry;
+    }
+    return nullptr;
+}
+
+const WriterEntry* WriterForPath(std::string_view path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    const std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos) return nullptr;
+    const std::string_view extension = file.substr(dot);
+    // The first row with the extension: ".x" finds DirectX binary before DirectX text.
+    for (const WriterEntry& entry : kWriters) {
+        if (EqualNoCase(entry.extension, extension)) return &entry;
+    }
+    return nullptr;
+}
+
+bool SaveModelFile(const Model& model, const std::string& path, const WriterEntry& entry, SaveContext& ctx,
+                   const SceneRecord* scene)
+{
+    ctx.done.store(0);
+    try {
+        if (entry.withScene && scene) return WriteNativeFile(model, scene, path, ctx);
+        return entry.write(model, path, ctx);
+    } catch (const std::bad_alloc&) {
+        // The writer's output has removed its partial file on the way out.
+        return ctx.Fail("Not enough memory to write " + path + ".");
+    } catch (const std::length_error&) {
+        return ctx.Fail("Not enough memory to write " + path + ".");
+    }
+}
+
+}  // namespace solvane
