@@ -132,6 +132,8 @@ bool WriteDxfFile(const Model& model, const std::string& path, SaveContext& ctx)
         for (int32_t f = 0; f < mesh.FaceCount(); ++f) pieces += PieceCount(mesh.FaceCorners(f));
     }
     if (pieces > kMaxFaces) return ExceedsLimit(ctx, kMaxFaces, "faces");
+    // A drawing without faces is one that readers of 3DFACE drawings refuse.
+    if (pieces == 0) return ctx.Fail("The model has no faces of three or more corners to write as 3DFACE entities.");
     std::vector<int> colours(model.materials.size());
     for (size_t m = 0; m < model.materials.size(); ++m) colours[m] = ColourNumber(model.materials[m]);
     ctx.total.store(TextBytesEstimate(pieces * 12, pieces * 16));

@@ -26,8 +26,8 @@ constexpr size_t kMagicBytes = 8;
 constexpr size_t kMaxMaterialNameChars = 63;
 constexpr size_t kMaxTextureNameChars = 259;
 constexpr int32_t kMaxImageSide = 16384;
-// The smallest sub-mesh block: five counts, centroid and bounds (without texture coordinates).
-constexpr int64_t kSmallestSubMeshBytes = 5 * 4 + 9 * 4;
+// The smallest sub-mesh block: four counts, centroid and bounds.
+constexpr int64_t kSmallestSubMeshBytes = 4 * 4 + 9 * 4;
 constexpr int64_t kSmallestMaterialBytes = 1 + 10 * 4;
 constexpr int64_t kSmallestTextureBytes = 1 + 2 * 4;
 
