@@ -50,6 +50,8 @@ struct RoundTripLevel {
     bool paletteColours = false;    // faces keep a material exactly when they had one, colours from a palette
     bool frames = false;            // every key frame comes back
     bool needsFaces = false;        // a model without a face of three corners or more is refused
+    int32_t splitsAbove = 0;        // a sub-mesh with more vertices or faces than this is split
+                                    // (then only the total of faces is compared); 0 = never
 };
 
 // The table: one row per writer of the save table.
