@@ -1,7 +1,7 @@
 // The subcommands of solvane-cli. Each lives in its own file with one entry point that declares
 // its arguments on the command's CLI::App and returns what runs the command once the whole line
-// has parsed; that function returns the process exit status (0 done, 1 a file did not load or
-// could not be written; usage errors, status 2, never reach it).
+// has parsed (it owns the parsed options). That returns the process exit status: 0 done, 1 a file
+// did not load or could not be written; usage errors (status 2) never reach it.
 #pragma once
 
 #include <functional>

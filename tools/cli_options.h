@@ -1,27 +1,17 @@
-// What the subcommands share to declare their options: values are parsed without the locale, and
-// a value that does not parse is a usage error naming the option, the value and the form expected.
+// What the subcommands share to declare their arguments: a value that does not parse is a usage
+// error naming the option, the value and the form expected.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "tools/cli_values.h"
+
 namespace solvane::cli {
-
-// A whole argument as a finite number, read with std::from_chars so that the locale plays no part:
-//   number := sign? ( digits ( "." digits? )? | "." digits ) ( ("e" | "E") sign? digits )?
-//   sign   := "+" | "-"
-// Nothing may follow it: "1,5", "30deg", " 2", "nan" and "inf" are refused. `value` is left
-// untouched on failure.
-bool ParseNumber(std::string_view text, double& value);
-bool ParseNumber(std::string_view text, float& value);
-
-// "on" (1) or "off" (0).
-bool ParseSwitch(std::string_view text, uint8_t& value);
 
 // Adds the required positional list NAME... of paths into `paths`. "--" ends the options anywhere in
 // the line, so that "FILE -- -odd.obj" reads "-odd.obj" as a path too: a command otherwise gives

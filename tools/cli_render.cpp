@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 #include "load/dispatch.h"
@@ -192,8 +191,9 @@ CommandRun AddRenderCommand(CLI::App& command)
         [&settings](std::string_view v) {
             std::array<float, 3> colour{};
             if (!ParseColour(v, colour)) return false;
-            std::tie(settings.bg_color_r, settings.bg_color_g, settings.bg_color_b) =
-                std::tie(colour[0], colour[1], colour[2]);
+            settings.bg_color_r = colour[0];
+            settings.bg_color_g = colour[1];
+            settings.bg_color_b = colour[2];
             settings.depthCueColor = settings.Background();
             return true;
         },

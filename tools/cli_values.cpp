@@ -1,4 +1,4 @@
-#include "tools/cli_options.h"
+#include "tools/cli_values.h"
 
 #include <charconv>
 #include <cmath>
