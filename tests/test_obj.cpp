@@ -297,27 +297,5 @@ TEST(ObjCorpus, KnownCounts)
     EXPECT_EQ(r.model->subMeshes[0].CornerCount(), 956);
 }
 
-TEST(Cli, InfoPrintsJsonPerFileInOrderAndFailsOnBadFiles)
-{
-    ScratchDir dir;
-    const std::string a = dir.Write("a.obj", "v 0 0 0\nv 2 0 0\nv 0 4 0\nf 1 2 3\n");
-    const std::string b = dir.Write("b.dat", "???");
-    std::string out;
-    const int status = test::RunCommand(std::string(SOLVANE_CLI_PATH) + " info --json " + a + " " + b, &out);
-    EXPECT_EQ(status, 1);
-    const auto newline = out.find('\n');
-    ASSERT_NE(newline, std::string::npos);
-    const std::string first = out.substr(0, newline);
-    const std::string second = out.substr(newline + 1);
-    EXPECT_NE(first.find("\"ok\":true"), std::string::npos) << first;
-    EXPECT_NE(first.find("\"format\":\"Wavefront 3D object\""), std::string::npos);
-    EXPECT_NE(first.find("\"faces\":1"), std::string::npos);
-    EXPECT_NE(first.find("\"bounds\":[0,2,0,4,0,0]"), std::string::npos) << first;
-    EXPECT_NE(first.find("\"meshes\":[{\"name\":\"Mesh1\""), std::string::npos);
-    EXPECT_NE(second.find("\"ok\":false"), std::string::npos);
-    EXPECT_NE(second.find("\"result\":101"), std::string::npos);
-    EXPECT_EQ(test::RunCommand(std::string(SOLVANE_CLI_PATH) + " info " + a + " > /dev/null", nullptr), 0);
-}
-
 }  // namespace
 }  // namespace solvane
