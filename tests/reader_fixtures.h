@@ -87,7 +87,7 @@ std::string MdlFile(const MdlOptions& options = {});
 
 // MD2: 3 vertices, 4 texture coordinates, 2 triangles, 2 frames, an optional skin name.
 struct Md2Options {
-    std::string skin;
+    std::string skin = {};
     int32_t vertexCount = 3;
     int32_t texCoordCount = 4;
     int32_t frameCount = 2;

@@ -62,6 +62,17 @@ LoadOutcome ReadBytes(ModelReader reader, const std::string& name, const std::st
     return outcome;
 }
 
+std::unique_ptr<Model> ReadValid(ModelReader reader, const std::string& name, const std::string& bytes,
+                                 int32_t* code)
+{
+    LoadOutcome r = ReadBytes(reader, name, bytes);
+    if (code) *code = r.code;
+    if (r.model) {
+        EXPECT_EQ(ValidateModel(*r.model), "") << name;
+    }
+    return std::move(r.model);
+}
+
 std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face)
 {
     return {mesh.FaceIndices(face), mesh.FaceIndices(face) + mesh.FaceCorners(face)};
@@ -94,14 +105,18 @@ void ExpectCodes(const std::string& name, int32_t code, const std::vector<std::s
 {
     const std::string problem = ValidateModel(model);
     if (!problem.empty()) return ::testing::AssertionFailure() << problem;
-    auto differs = [](int64_t want, int64_t got) { return want >= 0 && want != got; };
-    if (differs(expected.subMeshes, model.SubMeshCount()) || differs(expected.vertices, TotalVertices(model)) ||
-        differs(expected.faces, TotalFaces(model)) || differs(expected.materials, model.MaterialCount()) ||
-        differs(expected.textures, model.TextureCount())) {
-        return ::testing::AssertionFailure()
-               << "sub-meshes " << model.SubMeshCount() << ", vertices " << TotalVertices(model) << ", faces "
-               << TotalFaces(model) << ", materials " << model.MaterialCount() << ", textures "
-               << model.TextureCount();
+    int64_t corners = 0;
+    for (const SubMesh& mesh : model.subMeshes) corners += mesh.CornerCount();
+    const int64_t got[] = {model.SubMeshCount(), TotalVertices(model), TotalFaces(model), corners,
+                           model.MaterialCount(), model.TextureCount()};
+    const int64_t want[] = {expected.subMeshes, expected.vertices, expected.faces, expected.corners,
+                            expected.materials, expected.textures};
+    for (size_t i = 0; i < std::size(got); ++i) {
+        if (want[i] >= 0 && want[i] != got[i]) {
+            return ::testing::AssertionFailure()
+                   << "sub-meshes " << got[0] << ", vertices " << got[1] << ", faces " << got[2] << ", corners "
+                   << got[3] << ", materials " << got[4] << ", textures " << got[5];
+        }
     }
     return ::testing::AssertionSuccess();
 }

@@ -45,6 +45,9 @@ using ModelReader = std::unique_ptr<Model> (*)(const char* path, LoadContext& ct
 LoadOutcome LoadBytes(const std::string& name, const std::string& bytes);
 // The same through one reader alone (no dispatch finishing: texture names stay, nothing is welded).
 LoadOutcome ReadBytes(ModelReader reader, const std::string& name, const std::string& bytes);
+// The reader's model alone, checked to be valid when there is one; the result code through code.
+std::unique_ptr<Model> ReadValid(ModelReader reader, const std::string& name, const std::string& bytes,
+                                 int32_t* code = nullptr);
 
 std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face);
 std::vector<uint32_t> TexCorners(const SubMesh& mesh, int32_t face);
@@ -59,6 +62,7 @@ struct Counts {
     int32_t subMeshes = -1;
     int64_t vertices = -1;
     int64_t faces = -1;
+    int64_t corners = -1;
     int32_t materials = -1;
     int32_t textures = -1;
 };

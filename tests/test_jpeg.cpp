@@ -29,14 +29,6 @@ using test::ScratchDir;
 using test::SharedDir;
 using namespace std::string_literals;
 
-std::string FileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 // What ReadImage did with a stream: the bitmap, or the exception's message and kind.
 struct Outcome {
     JpegBitmap bitmap;
@@ -338,7 +330,7 @@ struct Reference {
 
 bool ReadReference(const std::filesystem::path& path, Reference& reference)
 {
-    const std::string bytes = FileBytes(path);
+    const std::string bytes = test::ReadFileBytes(path);
     std::istringstream header(bytes);
     std::string magic;
     int maxval = 0;
@@ -414,7 +406,7 @@ TEST(JpegCorpus, NegativeFilesAreRefusedWithTheirMessage)
         SCOPED_TRACE(name);
         const auto found = expected.find(name);
         ASSERT_NE(found, expected.end()) << "a negative file without a known message";
-        EXPECT_EQ(Decode(FileBytes(file)).message, found->second);
+        EXPECT_EQ(Decode(test::ReadFileBytes(file)).message, found->second);
         EXPECT_EQ(LoadImageFile(file.string().c_str(), Format::Jpeg), nullptr);
         ++checked;
     }
@@ -440,7 +432,7 @@ TEST(JpegCorpus, TruncationSweepNeverYieldsABrokenImage)
     const auto files = CorpusFiles("images/JPG", {".jpg"});
     ASSERT_FALSE(files.empty());
     for (const char* name : {"jpg_prog420_rose.jpg", "jpg_restart2B_rose.jpg"}) {
-        const std::string bytes = FileBytes(files.front().parent_path() / name);
+        const std::string bytes = test::ReadFileBytes(files.front().parent_path() / name);
         ASSERT_FALSE(bytes.empty()) << name;
         for (size_t length = 0; length < bytes.size(); ++length) {
             const Outcome outcome = Decode(bytes.substr(0, length));
