@@ -201,8 +201,9 @@ std::string Material(const std::string& name, float r, float g, float b, float t
 std::string File(const std::string& objects, const std::string& extra)
 {
     const std::string textures =
-        LeChunk(0x2010, Bytes().Le16(2).data + std::string("maps/wood.pcx") + '\0' + std::string("C:\\art\\stone.pcx") + '\0');
-    const std::string materials = LeChunk(0x2100, Material("grey", 0.5f, 0.5f, 0.5f, 0) + Material("red", 1, 0, 0, 0.5f));
+        LeChunk(0x2010, Bytes().Le16(2).Text("maps/wood.pcx").U8(0).Text("C:\\art\\stone.pcx").U8(0).data);
+    const std::string materials =
+        LeChunk(0x2100, Material("grey", 0.5f, 0.5f, 0.5f, 0) + Material("red", 1, 0, 0, 0.5f));
     return LeChunk(0x0303, textures + materials + objects + extra);
 }
 
@@ -291,7 +292,8 @@ std::string Md3Surface(int32_t frames, int32_t vertices, int32_t declaredVertice
     for (int32_t f = 0; f < frames; ++f) {
         for (int32_t v = 0; v < vertices; ++v) {
             const int16_t x = static_cast<int16_t>(64 * (f + 1) + v), y = static_cast<int16_t>(f == 0 ? -128 : 0);
-            b.Le16(static_cast<uint16_t>(x)).Le16(static_cast<uint16_t>(y)).Le16(static_cast<uint16_t>(32 - 96 * f)).Le16(0);
+            b.Le16(static_cast<uint16_t>(x)).Le16(static_cast<uint16_t>(y)).Le16(static_cast<uint16_t>(32 - 96 * f));
+            b.Le16(0);
         }
     }
     return b.data;
@@ -454,31 +456,11 @@ std::string QuadMesh(const std::string& faceChildren)
 
 namespace lwo {
 
-Lwo& Lwo::Id(const char* id)
-{
-    bytes.Text(std::string_view(id, 4));
-    return *this;
-}
-Lwo& Lwo::U1(uint32_t v)
-{
-    bytes.U8(v);
-    return *this;
-}
-Lwo& Lwo::U2(uint32_t v)
-{
-    bytes.Be16(v);
-    return *this;
-}
-Lwo& Lwo::U4(uint32_t v)
-{
-    bytes.Be32(v);
-    return *this;
-}
-Lwo& Lwo::F4(float f)
-{
-    bytes.BeFloat(f);
-    return *this;
-}
+Lwo& Lwo::Id(const char* id) { bytes.Text(std::string_view(id, 4)); return *this; }
+Lwo& Lwo::U1(uint32_t v) { bytes.U8(v); return *this; }
+Lwo& Lwo::U2(uint32_t v) { bytes.Be16(v); return *this; }
+Lwo& Lwo::U4(uint32_t v) { bytes.Be32(v); return *this; }
+Lwo& Lwo::F4(float f) { bytes.BeFloat(f); return *this; }
 Lwo& Lwo::VX(uint32_t v) { return v < 0xFF00 ? U2(v) : U4(v | 0xFF000000u); }
 Lwo& Lwo::S0(const std::string& text)
 {
@@ -486,11 +468,7 @@ Lwo& Lwo::S0(const std::string& text)
     if ((text.size() + 1) % 2) bytes.U8(0);
     return *this;
 }
-Lwo& Lwo::Raw(const std::string& raw)
-{
-    bytes.Text(raw);
-    return *this;
-}
+Lwo& Lwo::Raw(const std::string& raw) { bytes.Text(raw); return *this; }
 Lwo& Lwo::Chunk(const char* id, const Lwo& body)
 {
     Id(id).U4(static_cast<uint32_t>(body.Data().size())).Raw(body.Data());
@@ -611,16 +589,8 @@ const char* const kCubeText =
     "  }\n"
     "}\n";
 
-Tokens& Tokens::Word(uint32_t v)
-{
-    bytes.Le16(v);
-    return *this;
-}
-Tokens& Tokens::Dword(int64_t v)
-{
-    bytes.Le32(static_cast<uint32_t>(v));
-    return *this;
-}
+Tokens& Tokens::Word(uint32_t v) { bytes.Le16(v); return *this; }
+Tokens& Tokens::Dword(int64_t v) { bytes.Le32(static_cast<uint32_t>(v)); return *this; }
 Tokens& Tokens::Name(const std::string& s)
 {
     Word(1).Dword(static_cast<int64_t>(s.size())).bytes.Text(s);
