@@ -13,7 +13,7 @@
 
 #include "app/commands.h"
 #include "app/dialogs.h"
-#include "core/load_job.h"
+#include "load/load_job.h"
 #include "core/model.h"
 #include "core/settings.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/obj_generator.h"
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 
 namespace {
 

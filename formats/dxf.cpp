@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/mesh_ops.h"
 #include "core/reader_input.h"
 #include "core/text_scan.h"
 
@@ -317,6 +318,13 @@ std::unique_ptr<Model> ReadDxfFile(const char* path, LoadContext& ctx)
         for (int axis = 0; axis < 3; ++axis) mesh.centroid[axis] = static_cast<float>(sum[axis] / stored);
     }
     return model;
+}
+
+void FinishDxfModel(Model& model, const std::string&, LoadContext&)
+{
+    // Faces share no corners in the file: merge the exactly equal ones (bounds and centroid are
+    // recomputed by the weld).
+    WeldVertices(model.subMeshes[0], 0.0);
 }
 
 }  // namespace solvane

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "core/load_context.h"
 #include "core/model.h"
@@ -17,7 +18,9 @@ constexpr const char* kDxfMeshName = "DXF 3DFACE mesh";
 
 // Reads the 3DFACE entities of a DXF file into one sub-mesh of triangles and quadrilaterals, with
 // one material per distinct colour number. Null with result 300 when the file holds no 3DFACE,
-// or null when it cannot be opened. The dispatch welds equal vertices afterwards.
+// or null when it cannot be opened.
 std::unique_ptr<Model> ReadDxfFile(const char* path, LoadContext& ctx);
+// Finishing step after a successful read: welds exactly equal vertices.
+void FinishDxfModel(Model& model, const std::string& path, LoadContext& ctx);
 
 }  // namespace solvane

@@ -268,7 +268,7 @@ std::unique_ptr<Texture> LoadProTexture(const Texture& texture, const std::strin
     return image;
 }
 
-void LoadProTextures(Model& model, const std::string& modelPath)
+void LoadProTextures(Model& model, const std::string& modelPath, LoadContext&)
 {
     std::vector<Texture> loaded;
     loaded.reserve(model.textures.size());

@@ -22,6 +22,6 @@ std::unique_ptr<Texture> LoadProTexture(const Texture& texture, const std::strin
 
 // Replaces every texture record of a Power Render model by LoadProTexture's result for it; a
 // texture that cannot be read is dropped.
-void LoadProTextures(Model& model, const std::string& modelPath);
+void LoadProTextures(Model& model, const std::string& modelPath, LoadContext& ctx);
 
 }  // namespace solvane

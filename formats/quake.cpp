@@ -817,4 +817,43 @@ std::unique_ptr<Texture> FindMd3Skin(const std::string& skinName, const std::str
     return FindQuakeSkin(skinName, modelPath, ".tga", true, Format::Tga, LoadResult::NoMd3Skin, ctx);
 }
 
+// Quake 2: the skin found beside the model becomes the one texture and the texture coordinates,
+// stored in pixels, become fractions of its size; without a skin the model has no textures.
+void FinishMd2Model(Model& model, const std::string& path, LoadContext& ctx)
+{
+    const std::string skinName = model.textures.empty() ? std::string() : model.textures[0].name;
+    std::unique_ptr<Texture> skin = FindMd2Skin(skinName, path, ctx);
+    model.textures.clear();
+    model.hasTextures = 0;
+    if (!skin) return;
+    const float width = static_cast<float>(skin->width), height = static_cast<float>(skin->height);
+    for (SubMesh& mesh : model.subMeshes) {
+        for (size_t i = 0; i + 1 < mesh.texCoords.size(); i += 2) {
+            mesh.texCoords[i] /= width;
+            mesh.texCoords[i + 1] /= height;
+        }
+    }
+    skin->mappingMode = 0;
+    model.textures.push_back(std::move(*skin));
+    model.hasTextures = 1;
+}
+
+// Quake 3: the first texture, named after the first shader, takes the skin's picture and path.
+void FinishMd3Model(Model& model, const std::string& path, LoadContext& ctx)
+{
+    if (model.textures.empty()) return;
+    Texture& texture = model.textures[0];
+    std::unique_ptr<Texture> skin = FindMd3Skin(texture.name, path, ctx);
+    if (skin && skin->HasPixels()) {
+        texture.width = skin->width;
+        texture.height = skin->height;
+        texture.textureHandle = skin->textureHandle;
+        texture.pixels = std::move(skin->pixels);
+        texture.name = std::move(skin->name);
+    } else {
+        model.textures.clear();
+    }
+    model.hasTextures = model.textures.empty() ? 0 : 1;
+}
+
 }  // namespace solvane

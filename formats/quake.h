@@ -30,6 +30,12 @@ std::unique_ptr<Texture> FindMd2Skin(const std::string& skinName, const std::str
 std::unique_ptr<Texture> FindMd3Skin(const std::string& skinName, const std::string& modelPath,
                                      LoadContext& ctx);
 
+// Finishing steps after a successful read. MD2: the skin found beside the model becomes the one
+// texture and the texture coordinates, stored in pixels, become fractions of its size. MD3: the
+// first texture takes the skin's picture and path. Without a skin the model has no textures.
+void FinishMd2Model(Model& model, const std::string& path, LoadContext& ctx);
+void FinishMd3Model(Model& model, const std::string& path, LoadContext& ctx);
+
 // The paths the skin search tries, in order, for a skin name, the model's path and the image
 // extension (".pcx" or ".tga"); forMd3 selects the order used when the skin name is empty.
 std::vector<std::string> QuakeSkinCandidates(const std::string& skinName, const std::string& modelPath,

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/mesh_ops.h"
 #include "core/validate.h"
 #include "fuzz/support.h"

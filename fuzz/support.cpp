@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/validate.h"
 #include "image/image.h"
 

@@ -31,7 +31,7 @@ std::unique_ptr<Model> CubeModel()
     mesh.faceMaterials = {0, 0, 1, 1, 2, 2};
     const std::array<float, 3> colors[3] = {{0.9f, 0.2f, 0.2f}, {0.2f, 0.9f, 0.2f}, {0.2f, 0.3f, 0.9f}};
     for (int m = 0; m < 3; ++m) {
-        model->materials[m].name = "m" + std::to_string(m);
+        model->materials[m].name = std::string("m").append(std::to_string(m));
         model->materials[m].color = colors[m];
         model->materials[m].diffuse = colors[m];
         model->materials[m].specular = {0.2f, 0.2f, 0.2f};

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "image/texture_search.h"
 #include "tests/image_test_support.h"
 
 namespace solvane::test {
@@ -303,7 +304,7 @@ TEST(TgaReader, HostileFilesAreRefused)
         {"identification field past the end", MakeTga(2, 1, 1, 24, 0, "", std::string(64, 'i')).substr(0, 40)},
         {"raw pixels missing", MakeTga(2, 2, 2, 24, 0, pixels.substr(0, 11))},
         {"end of file inside a run packet", MakeTga(10, 2, 2, 24, 0, "\x83\x01\x02")},
-        {"end of file inside a raw packet", MakeTga(10, 2, 2, 24, 0, "\x03" + pixels.substr(0, 10))},
+        {"end of file inside a raw packet", MakeTga(10, 2, 2, 24, 0, std::string("\x03").append(pixels, 0, 10))},
         {"packets stop before the picture ends", MakeTga(10, 2, 2, 24, 0, "\x82\x01\x02\x03")},
     };
     ScratchDir scratch;

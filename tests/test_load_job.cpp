@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "core/load_job.h"
+#include "load/load_job.h"
 #include "tests/test_support.h"
 
 namespace solvane {

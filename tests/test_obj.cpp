@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/validate.h"
 #include "tests/reader_test_support.h"
 
@@ -97,7 +97,7 @@ TEST(Obj, FacesWithoutVerticesOrTokens)
 TEST(Obj, LongFacesAreReadWholeUpToTheCornerLimit)
 {
     std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
-    for (int i = 0; i < 1000; ++i) text += " " + std::to_string(i % 3 + 1);
+    for (int i = 0; i < 1000; ++i) text.append(" ").append(std::to_string(i % 3 + 1));
     text += "\nf";
     for (int i = 0; i < 40000; ++i) text += " 1";
     text += "\n";

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/model.h"
 
 namespace solvane::test {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/mesh_ops.h"
 #include "tools/cli.h"
 

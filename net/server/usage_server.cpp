@@ -443,7 +443,12 @@ void UsageServer::Log(const std::string& report, const std::vector<std::pair<std
     gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof(stamp), "%Y-%m-%dT%H:%M:%SZ", &utc);
     std::string line = "{\"time\":" + JsonString(stamp) + ",\"report\":" + JsonString(report);
-    for (const auto& [key, value] : fields) line += "," + JsonString(key) + ":" + JsonString(value);
+    for (const auto& [key, value] : fields) {
+        line += ',';
+        line += JsonString(key);
+        line += ':';
+        line += JsonString(value);
+    }
     line += "}\n";
     std::lock_guard<std::mutex> lock(logMutex_);
     if (FILE* log = std::fopen(options_.logPath.c_str(), "a")) {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/dispatch.h"
+#include "load/dispatch.h"
 #include "core/load_context.h"
 
 namespace solvane {

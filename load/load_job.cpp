@@ -1,4 +1,4 @@
-#include "core/load_job.h"
+#include "load/load_job.h"
 
 #include <atomic>
 #include <cctype>

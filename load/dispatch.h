@@ -23,10 +23,6 @@ void LoadModelFile(LoadRequest& request, LoadContext& ctx);
 // Convenience form: resets the progress, loads, and returns the model or null.
 std::unique_ptr<Model> LoadModelFile(const std::string& path, LoadContext& ctx);
 
-// Resolves a texture name that a model file gives: the name as stored, then the name's last
-// component in the model file's folder (also matched without regard to case).
-std::unique_ptr<Texture> LoadTextureImage(const std::string& textureName, const std::string& modelPath);
-
 // The result code a load of this format reports when it fails without a code of its own.
 int32_t DefaultFailureCode(FormatId id);
 
