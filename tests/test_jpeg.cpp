@@ -19,7 +19,7 @@
 #include "image/image.h"
 #include "image/jpeg.h"
 #include "image/jpeg_internal.h"
-#include "tests/test_support.h"
+#include "tests/image_test_support.h"
 
 namespace solvane {
 namespace {
@@ -322,26 +322,6 @@ int GreyAt(const JpegBitmap& bitmap, int x, int y)
 // ---------------------------------------------------------------------------------------------
 // The corpus.
 
-struct Reference {
-    int width = 0;
-    int height = 0;
-    std::string pixels;  // top row first
-};
-
-bool ReadReference(const std::filesystem::path& path, Reference& reference)
-{
-    const std::string bytes = test::ReadFileBytes(path);
-    std::istringstream header(bytes);
-    std::string magic;
-    int maxval = 0;
-    header >> magic >> reference.width >> reference.height >> maxval;
-    if (!header || magic != "P6" || maxval != 255) return false;
-    const size_t start = static_cast<size_t>(header.tellg()) + 1;
-    if (bytes.size() != start + static_cast<size_t>(reference.width) * reference.height * 3) return false;
-    reference.pixels = bytes.substr(start);
-    return true;
-}
-
 TEST(JpegCorpus, PositiveFilesMatchTheirReferenceDecodes)
 {
     SOLVANE_SKIP_WITHOUT_SHARED();
@@ -353,8 +333,8 @@ TEST(JpegCorpus, PositiveFilesMatchTheirReferenceDecodes)
         referencePath.replace_extension(".ref.ppm");
         if (!std::filesystem::exists(referencePath)) continue;
         SCOPED_TRACE(file.filename().string());
-        Reference reference;
-        ASSERT_TRUE(ReadReference(referencePath, reference));
+        test::ReferenceImage reference;
+        ASSERT_TRUE(test::ReadReference(referencePath, reference));
         const std::unique_ptr<Texture> image = LoadImageFile(file.string().c_str(), Format::Jpeg);
         ASSERT_NE(image, nullptr);
         ASSERT_EQ(image->width, reference.width);
