@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -30,58 +29,14 @@
 
 namespace solvane {
 
-namespace command {
-
-int MenuCommandOf(int command)
-{
-    switch (command) {
-    case ButtonOpen: return Open;
-    case ButtonClose: return Close;
-    case ButtonWire: return Wireframe;
-    case ButtonLine: return HiddenLines;
-    case ButtonSolid: return Solid;
-    case ButtonMaterial: return MaterialDialog;
-    case ButtonBackground: return BackgroundColor;
-    case ButtonAxes: return Axes;
-    case ButtonBox: return BoundingBox;
-    case ButtonPivot: return PivotPoint;
-    case ButtonSpin: return Spin;
-    case ButtonTexture: return Texturing;
-    case ButtonLight: return Lighting;
-    case ButtonRotate: return RotateMode;
-    case ButtonFly: return FlyMode;
-    default: return command;
-    }
-}
-
-}  // namespace command
-
 namespace {
 
-using namespace command;
-
-// The toolbar alias of a menu command (0 when it has none).
-int ButtonOf(int menuCommand)
-{
-    for (int button : {ButtonWire, ButtonLine, ButtonSolid, ButtonAxes, ButtonBox, ButtonPivot, ButtonSpin,
-                       ButtonTexture, ButtonLight, ButtonRotate, ButtonFly}) {
-        if (MenuCommandOf(button) == menuCommand) return button;
-    }
-    return 0;
-}
-
-// Commands enabled only while a model is shown.
-constexpr int kModelCommands[] = {Close, ResetView, GenerateLightData, InvertNormals, MaterialDialog, Triangulate};
-
-struct QualityItem {
-    int command;
-    const char* text;
-    int quality;
-};
-constexpr QualityItem kQualityItems[] = {
-    {QualityVeryHigh, "Very High", 5}, {QualityHigh, "High", 4}, {QualityNormal, "Normal", 3},
-    {QualityLow, "Low", 2},           {QualityVeryLow, "Very Low", 1}, {QualityMinimal, "Minimal", 0},
-};
+// Status part 1 before a model is shown and after it is closed: one line, as with a model.
+constexpr const char* kNoPolygons = "Polygons: 0 Vertices: 0";
+// How long the note about a refused drop stays in the status band.
+constexpr int kDropNoteMs = 6000;
+// How long after start-up or a restore the window waits for its frame to be known.
+constexpr int kFrameFitMs = 3000;
 
 }  // namespace
 
@@ -96,10 +51,14 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     BuildBands();
     pollTimer_.setInterval(15);
     connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::PollJob);
-    // Geometry from the settings: outer top-left and outer size.
-    resize(std::max(settings_.window_x, 100), std::max(settings_.window_y, 100));
-    move(settings_.window_posx, settings_.window_posy);
-    SetModelCommandsEnabled(false);
+    // Geometry from the settings: outer top-left and outer size. Until a window manager has framed
+    // the window its frame is unknown, so the size is first taken as the inner one and corrected
+    // once the frame is there (ShowAtStart).
+    storedFrame_ = QRect(settings_.window_posx, settings_.window_posy, std::max(settings_.window_x, 100),
+                         std::max(settings_.window_y, 100));
+    resize(storedFrame_.size());
+    move(storedFrame_.topLeft());
+    UpdateCommandStates();
 }
 
 MainWindow::~MainWindow()
@@ -111,89 +70,38 @@ MainWindow::~MainWindow()
     });
 }
 
-QAction* MainWindow::AddItem(QMenu* menu, int command, const char* text, bool checkable, QActionGroup* group)
+QMenu* MainWindow::MenuAt(const QString& path, bool& separatorBefore, std::map<QString, QMenu*>& menus)
 {
-    QAction* action = menu->addAction(QString::fromUtf8(text));
-    action->setObjectName(QString("menu_%1").arg(command));
-    action->setCheckable(checkable);
-    if (group) group->addAction(action);
-    connect(action, &QAction::triggered, this, [this, command] { DispatchCommand(command); });
-    menuActions_[command] = action;
-    return action;
+    if (const auto found = menus.find(path); found != menus.end()) return found->second;
+    const qsizetype slash = path.lastIndexOf('/');
+    QMenu* menu = nullptr;
+    if (slash < 0) {
+        menu = menuBar()->addMenu(path);
+    } else {
+        // A new submenu: the row's separator goes before it, in its parent.
+        QMenu* parent = MenuAt(path.left(slash), separatorBefore, menus);
+        if (separatorBefore && !parent->isEmpty()) parent->addSeparator();
+        separatorBefore = false;
+        menu = parent->addMenu(path.mid(slash + 1));
+    }
+    menus[path] = menu;
+    return menu;
 }
 
 void MainWindow::BuildMenus()
 {
-    QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu("&File");
-    AddItem(file, Open, "&Open...");
-    AddItem(file, Close, "&Close");
-    file->addSeparator();
-    AddItem(file, Quit, "&Quit");
-
-    QMenu* display = bar->addMenu("&Display");
-    AddItem(display, ResetView, "Reset View");
-    display->addSeparator();
-    AddItem(display, Solid, "Solid", true);
-    AddItem(display, Wireframe, "Wireframe", true);
-    AddItem(display, HiddenLines, "Hidden Lines Removed", true);
-    display->addSeparator();
-    AddItem(display, Lighting, "Lighting On", true);
-    AddItem(display, Texturing, "Texturing On", true);
-    AddItem(display, Culling, "Culling On", true);
-    display->addSeparator();
-    AddItem(display, Axes, "Model's Axes", true);
-    AddItem(display, PivotPoint, "Pivot Point", true);
-    AddItem(display, BoundingBox, "Bounding Box", true);
-
-    QMenu* scene = bar->addMenu("Scene");
-    AddItem(scene, BackgroundColor, "Background Color...");
-    scene->addSeparator();
-    QMenu* depth = scene->addMenu("Depth Cueing");
-    for (int i = 0; i < 11; ++i) AddItem(depth, DepthCueOff + i, kDepthCueTable[i].name, true);
-    AddItem(scene, DepthCueColor, "Depth Cueing Color...");
-    scene->addSeparator();
-    AddItem(scene, GammaCorrection, "Gamma Correction...");
-
-    QMenu* mesh = bar->addMenu("Mesh");
-    AddItem(mesh, MaterialDialog, "Material...");
-    AddItem(mesh, Triangulate, "Triangulate");
-    AddItem(mesh, GenerateLightData, "Generate Normals");
-    AddItem(mesh, InvertNormals, "Invert Normals");
-
-    QMenu* options = bar->addMenu("&Options");
-    QMenu* quality = options->addMenu("Texture Quality");
-    for (const QualityItem& item : kQualityItems) AddItem(quality, item.command, item.text, true);
-    options->addSeparator();
-    QMenu* mouse = options->addMenu("Mouse Mode");
-    AddItem(mouse, RotateMode, "Rotate Mode", true);
-    AddItem(mouse, FlyMode, "Fly Mode", true);
-    QMenu* pivot = options->addMenu("Pivot Point");
-    AddItem(pivot, PivotCenter, "Center", true);
-    AddItem(pivot, PivotMass, "Center Of Geometric Mass", true);
-    AddItem(pivot, PivotOrigin, "Model's Origin", true);
-    AddItem(options, ZoomDependentRotation, "Zoom Dependent Rotation Speed", true);
-    AddItem(options, Spin, "Spin (Hands-Free Rotation)", true);
-    options->addSeparator();
-    AddItem(options, AlwaysOnTop, "Solvane Always On Top", true);
-    options->addSeparator();
-    AddItem(options, SaveAllSettings, "Save A&ll Settings");
-    AddItem(options, SaveSettingsOnExit, "Save Settings On Exit", true);
-
-    QMenu* help = bar->addMenu("&Help");
-    AddItem(help, HardwareReport, "3D Hardware Report...");
-    help->addSeparator();
-    AddItem(help, About, "A&bout...");
-}
-
-void MainWindow::AddButton(int command, const char* label, const char* tooltip, bool checkable)
-{
-    QAction* action = toolBand_->addAction(QString::fromUtf8(label));
-    action->setObjectName(QString("button_%1").arg(command));
-    action->setToolTip(QString::fromUtf8(tooltip));
-    action->setCheckable(checkable);
-    connect(action, &QAction::triggered, this, [this, command] { DispatchCommand(command); });
-    buttons_[command] = action;
+    std::map<QString, QMenu*> menus;
+    for (const CommandRow& row : CommandTable()) {
+        bool separatorBefore = row.separatorBefore;
+        QMenu* menu = MenuAt(QString::fromUtf8(row.menu), separatorBefore, menus);
+        if (separatorBefore && !menu->isEmpty()) menu->addSeparator();
+        QAction* action = menu->addAction(QString::fromUtf8(row.text));
+        action->setObjectName(QString("menu_%1").arg(row.number));
+        action->setCheckable(row.kind != CommandKind::Push);
+        const int number = row.number;
+        connect(action, &QAction::triggered, this, [this, number] { DispatchCommand(number); });
+        menuActions_[number] = action;
+    }
 }
 
 void MainWindow::BuildBands()
@@ -201,32 +109,37 @@ void MainWindow::BuildBands()
     statusBand_ = new QToolBar("Status", this);
     statusBand_->setObjectName("StatusBand");
     for (int part = 0; part < 2; ++part) {
-        statusParts_[part] = new QLabel(part == 0 ? "No file loaded" : "Polygons: 0\n Vertices: 0");
+        statusParts_[part] = new QLabel(part == 0 ? "No file loaded" : kNoPolygons);
         statusParts_[part]->setObjectName(QString("status_part%1").arg(part));
+        statusParts_[part]->setTextFormat(Qt::PlainText);
         statusParts_[part]->setMinimumWidth(part == 0 ? 220 : 180);
         statusParts_[part]->setContentsMargins(6, 0, 6, 0);
         statusBand_->addWidget(statusParts_[part]);
     }
+
+    // The tool band: the rows with a button, by slot; a gap in the slots is a separator.
     toolBand_ = new QToolBar("Tools", this);
     toolBand_->setObjectName("ToolBand");
     toolBand_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    AddButton(ButtonOpen, "Open", "Open File", false);
-    toolBand_->addSeparator();
-    AddButton(ButtonRotate, "Rotate", "Switch to ROTATION mode", true);
-    AddButton(ButtonFly, "Fly", "Switch to FLY mode", true);
-    toolBand_->addSeparator();
-    AddButton(ButtonWire, "Wire", "Wireframe Display", true);
-    AddButton(ButtonLine, "Line", "Hidden Lines Removed Display", true);
-    AddButton(ButtonSolid, "Solid", "Solid Display", true);
-    toolBand_->addSeparator();
-    AddButton(ButtonTexture, "Texture", "Toggle Texturing", true);
-    AddButton(ButtonLight, "Light", "Toggle Lighting", true);
-    toolBand_->addSeparator();
-    AddButton(ButtonBox, "Box", "Show Bounding Box", true);
-    AddButton(ButtonAxes, "Axes", "Show Model's Axes", true);
-    AddButton(ButtonPivot, "Pivot", "Show Pivot Point", true);
-    toolBand_->addSeparator();
-    AddButton(ButtonSpin, "Spin", "Toggle Hands-Free Rotation", true);
+    std::vector<const CommandRow*> rows;
+    for (const CommandRow& row : CommandTable()) {
+        if (row.button.slot != 0) rows.push_back(&row);
+    }
+    std::sort(rows.begin(), rows.end(), [](const CommandRow* a, const CommandRow* b) {
+        return a->button.slot < b->button.slot;
+    });
+    int previousSlot = 0;
+    for (const CommandRow* row : rows) {
+        if (previousSlot != 0 && row->button.slot > previousSlot + 1) toolBand_->addSeparator();
+        previousSlot = row->button.slot;
+        QAction* action = toolBand_->addAction(QString::fromUtf8(row->button.label));
+        action->setObjectName(QString("button_%1").arg(row->alias));
+        action->setToolTip(QString::fromUtf8(row->button.tooltip));
+        action->setCheckable(row->kind != CommandKind::Push);
+        const int alias = row->alias;
+        connect(action, &QAction::triggered, this, [this, alias] { DispatchCommand(alias); });
+        buttons_[alias] = action;
+    }
 
     // Each band lives in the bar its settings name (1000 top, 1001 bottom), in index order, on a
     // new line when its flag says so; it can be dragged within that bar only.
@@ -300,18 +213,26 @@ QString MainWindow::StatusPart(int part) const
     return statusParts_[part]->text();
 }
 
+void MainWindow::SetStatusPart(int part, const QString& text)
+{
+    statusParts_[part]->setText(text);
+}
+
 void MainWindow::SetChecked(int command, bool on)
 {
     if (QAction* action = MenuAction(command)) action->setChecked(on);
-    if (const int button = ButtonOf(command)) {
-        if (QAction* action = ToolButton(button)) action->setChecked(on);
+    const CommandRow* row = FindCommand(command);
+    if (row && row->button.slot != 0) {
+        if (QAction* button = ToolButton(row->alias)) button->setChecked(on);
     }
 }
 
-void MainWindow::SetModelCommandsEnabled(bool on)
+void MainWindow::UpdateCommandStates()
 {
-    for (int command : kModelCommands) {
-        if (QAction* action = MenuAction(command)) action->setEnabled(on);
+    for (const CommandRow& row : CommandTable()) {
+        const bool enabled = row.availability == Availability::Always || model_ != nullptr;
+        if (QAction* action = MenuAction(row.number)) action->setEnabled(enabled);
+        if (QAction* button = ToolButton(row.alias)) button->setEnabled(enabled);
     }
 }
 
@@ -337,6 +258,8 @@ void MainWindow::ShowAtStart()
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
         show();
     }
+    if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
+    ArmFrameFit(storedFrame_, QMargins());
     SyncUiWithState();
     windowReady_ = true;
 }
@@ -345,50 +268,19 @@ void MainWindow::SyncUiWithState()
 {
     Settings& s = settings_;
     Viewer& viewer = view_->viewer();
-    SetChecked(Texturing, s.texturing);
+    for (const CommandRow& row : CommandTable()) {
+        if (row.setting.kind != SettingBinding::Kind::None) SetChecked(row.number, IsChecked(row, s));
+    }
     view_->WithContext([&] {
         if (s.texturing) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
+        viewer.ApplyCullingState();
     });
-    SetChecked(PivotPoint, s.show_pivot);
-    SetChecked(Axes, s.axes);
-    SetChecked(ZoomDependentRotation, s.diff_zoom);
-    SetChecked(Spin, s.inertial_rotation);
-    for (int i = 0; i < 11; ++i) SetChecked(DepthCueOff + i, s.depth_cue_factor == kDepthCueTable[i].factor);
-    for (const QualityItem& item : kQualityItems) {
-        const int shown = s.mapping_texture_quality >= 0 && s.mapping_texture_quality <= 5 &&
-                                  s.mapping_texture_quality != 2
-                              ? s.mapping_texture_quality
-                              : 2;
-        SetChecked(item.command, item.quality == shown);
-    }
-    SetChecked(HiddenLines, s.hidden_lines);
-    if (s.pivot_center) SetChecked(PivotCenter, true);
-    if (s.pivot_mass) SetChecked(PivotMass, true);
-    if (s.pivot_origin) SetChecked(PivotOrigin, true);
-    if (s.rotate_mode) {
-        SetChecked(RotateMode, true);
-        SetChecked(FlyMode, false);
-    } else if (s.fly_mode) {
-        SetChecked(RotateMode, false);
-        SetChecked(FlyMode, true);
-    }
-    SetChecked(BoundingBox, s.bounding_box);
-    SetChecked(Lighting, s.light);
-    SetChecked(Wireframe, s.wireframe);
-    SetChecked(Solid, s.solid);
-    if (s.save_settings) SetChecked(SaveSettingsOnExit, true);
-    SetChecked(Culling, s.culling);
-    view_->WithContext([&] { viewer.ApplyCullingState(); });
-    if (s.always_on_top) SetChecked(AlwaysOnTop, true);
     if (model_) {
-        statusParts_[0]->setText(FormatShortName(model_->formatId));
+        SetStatusPart(0, FormatShortName(model_->formatId));
         setWindowTitle(QString("%1 - Solvane Viewer").arg(QFileInfo(currentPath_).fileName()));
-        statusParts_[1]->setText(
-            QString("Polygons: %1  Vertices: %2").arg(TotalFaces(*model_)).arg(TotalVertices(*model_)));
-        SetModelCommandsEnabled(true);
-    } else {
-        SetModelCommandsEnabled(false);
+        SetStatusPart(1, QString("Polygons: %1  Vertices: %2").arg(TotalFaces(*model_)).arg(TotalVertices(*model_)));
     }
+    UpdateCommandStates();
     if (s.light) view_->WithContext([&] { viewer.SetLightColour(viewer.lightColor); });
     Repaint();
 }
@@ -402,17 +294,25 @@ void MainWindow::StartModelLoad(const QString& path)
     currentPath_ = QString::fromStdString(job_.Path());
     loadingBox_ = new LoadingBox(this);
     loadingBox_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(loadingBox_->CancelButton(), &QPushButton::clicked, this, &MainWindow::CancelLoad);
+    // Cancel, Esc and the close box all reject the box, and so cancel the load.
+    connect(loadingBox_->CancelButton(), &QPushButton::clicked, loadingBox_, &QDialog::reject);
+    connect(loadingBox_, &QDialog::rejected, this, &MainWindow::CancelLoad);
     loadingBox_->show();
     Repaint();
     pollTimer_.start();
+}
+
+void MainWindow::CloseLoadingBox()
+{
+    // Accepting closes the box without the rejection that means "cancel".
+    if (loadingBox_ && loadingBox_->isVisible()) loadingBox_->done(QDialog::Accepted);
 }
 
 void MainWindow::CancelLoad()
 {
     job_.Cancel();
     pollTimer_.stop();
-    if (loadingBox_) loadingBox_->close();
+    CloseLoadingBox();
     if (model_) Repaint();
 }
 
@@ -436,11 +336,11 @@ void MainWindow::PollJob()
         FinishLoad(std::move(model));
         if (loadFinished_) loadFinished_(job_, model_.get(), code);
     } else {
-        if (loadingBox_) loadingBox_->close();
+        CloseLoadingBox();
         ShowError(this, QString::fromUtf8(ResultMessageFor(code)));
         if (loadFinished_) loadFinished_(job_, nullptr, code);
     }
-    if (loadingBox_) loadingBox_->close();
+    CloseLoadingBox();
 }
 
 void MainWindow::FinishLoad(std::unique_ptr<Model> model)
@@ -455,7 +355,6 @@ void MainWindow::FinishLoad(std::unique_ptr<Model> model)
     }
     PrepareModelData(*model, settings_);
     model_ = std::move(model);
-    normalsInverted_ = false;
     std::vector<std::string> errors;
     FinishLoadedModel(*model_, settings_, &errors);
     for (const std::string& error : errors) ShowError(this, QString::fromStdString(error));
@@ -482,247 +381,29 @@ void MainWindow::CloseModel()
         ReleaseModelLists(*model_);
     });
     model_.reset();
-    SetModelCommandsEnabled(false);
-    statusParts_[0]->setText("No file loaded");
+    UpdateCommandStates();
+    SetStatusPart(0, "No file loaded");
     setWindowTitle("Solvane Viewer");
-    statusParts_[1]->setText("Polygons: 0 Vertices: 0");
+    SetStatusPart(1, kNoPolygons);
     Repaint();
-}
-
-void MainWindow::RebuildLists(bool solidOnly)
-{
-    if (!model_) return;
-    view_->WithContext([&] { view_->viewer().BuildLists(solidOnly, nullptr); });
 }
 
 // ---- Commands -----------------------------------------------------------------------------------
 
-void MainWindow::SetDisplayMode(int command)
-{
-    Settings& s = settings_;
-    const bool already = (command == Solid && s.solid) || (command == Wireframe && s.wireframe) ||
-                         (command == HiddenLines && s.hidden_lines);
-    if (!already) {
-        s.solid = command == Solid;
-        s.wireframe = command == Wireframe;
-        s.hidden_lines = command == HiddenLines;
-        view_->WithContext([this] { view_->viewer().ApplyCullingState(); });
-    }
-    SetChecked(Solid, s.solid);
-    SetChecked(Wireframe, s.wireframe);
-    SetChecked(HiddenLines, s.hidden_lines);
-    Repaint();
-}
-
-void MainWindow::GenerateNormalsCommand()
-{
-    if (!model_) return;
-    RunStatusTask(this, "Generating light data, please wait...", [this](StatusBox&) {
-        GenerateNormalsForFormat(*model_);
-        normalsInverted_ = NormalsNeedInversion(model_->formatId);
-        RebuildLists(false);
-    });
-    Repaint();
-}
-
-void MainWindow::ToggleLighting()
-{
-    Settings& s = settings_;
-    s.light = !s.light;
-    SetChecked(Lighting, s.light);
-    Viewer& viewer = view_->viewer();
-    if (!s.light) {
-        view_->WithContext([] {
-            glDisable(GL_LIGHTING);
-            glDisable(GL_LIGHT0);
-        });
-    } else {
-        if (model_ && model_->subMeshes[0].normals.empty()) GenerateNormalsCommand();
-        view_->WithContext([&] { viewer.SetLightColour(viewer.lightColor); });
-    }
-    Repaint();
-}
-
 void MainWindow::DispatchCommand(int received)
 {
-    const int command = MenuCommandOf(received);
-    Settings& s = settings_;
-    Viewer& viewer = view_->viewer();
-    auto toggle = [&](uint8_t& field) {
-        field = !field;
-        SetChecked(command, field);
-        Repaint();
-    };
-    if (command >= DepthCueOff && command <= DepthCue99) {
-        s.depth_cue_factor = kDepthCueTable[command - DepthCueOff].factor;
-        for (int i = 0; i < 11; ++i) SetChecked(DepthCueOff + i, DepthCueOff + i == command);
-        Repaint();
-        return;
-    }
-    for (const QualityItem& item : kQualityItems) {
-        if (item.command != command) continue;
-        s.mapping_texture_quality = item.quality;
-        for (const QualityItem& other : kQualityItems) SetChecked(other.command, other.command == command);
-        if (model_) {
-            RunStatusTask(this, "Adjusting texture quality, please wait...", [&](StatusBox& box) {
-                view_->WithContext([&] {
-                    viewer.ReuploadModelTextures([&](int64_t done, int64_t total) {
-                        if (total > 0) box.SetProgress(static_cast<int>(done * 500 / total));
-                    });
-                });
-            });
+    const CommandRow* row = FindCommand(received);
+    if (!row) return;  // unknown numbers are ignored
+    if (row->availability == Availability::WithModel && !model_) return;
+    if (row->kind != CommandKind::Push) {
+        ApplySetting(*row, settings_);
+        for (const CommandRow& other : CommandTable()) {
+            const bool affected = &other == row || (row->kind == CommandKind::Radio && other.group == row->group);
+            if (affected) SetChecked(other.number, IsChecked(other, settings_));
         }
-        Repaint();
-        return;
     }
-    switch (command) {
-    case Open: {
-        if (job_.Running()) return;
-        const auto path = ChooseModelToOpen(this, QFileInfo(currentPath_).absolutePath());
-        if (path && !job_.Running()) StartModelLoad(*path);
-        return;
-    }
-    case Close: CloseModel(); return;
-    case Quit: close(); return;
-    case SaveAllSettings:
-        RecordBandPlacement();
-        WriteAll(s);
-        return;
-    case SaveSettingsOnExit: toggle(s.save_settings); return;
-    case ResetView:
-        StopSpinning(viewer.camera, s, view_->Tick());
-        view_->WithContext([&] { viewer.ResetView(false); });
-        Repaint();
-        return;
-    case Solid:
-    case Wireframe:
-    case HiddenLines: SetDisplayMode(command); return;
-    case Lighting: ToggleLighting(); return;
-    case Texturing:
-        s.texturing = !s.texturing;
-        SetChecked(Texturing, s.texturing);
-        view_->WithContext([&] { viewer.TexturingChanged(); });
-        Repaint();
-        return;
-    case Culling:
-        s.culling = !s.culling;
-        SetChecked(Culling, s.culling);
-        view_->WithContext([&] { viewer.ApplyCullingState(); });
-        Repaint();
-        return;
-    case Axes: toggle(s.axes); return;
-    case PivotPoint: toggle(s.show_pivot); return;
-    case BoundingBox: toggle(s.bounding_box); return;
-    case BackgroundColor: {
-        const auto color = ChooseColor(this);
-        if (!color) return;
-        s.bg_color_r = (*color)[0];
-        s.bg_color_g = (*color)[1];
-        s.bg_color_b = (*color)[2];
-        view_->WithContext([&] { viewer.BackgroundColorChanged(); });
-        Repaint();
-        return;
-    }
-    case DepthCueColor: {
-        const auto color = ChooseColor(this);
-        if (color) s.depthCueColor = *color;
-        Repaint();
-        return;
-    }
-    case GammaCorrection:
-        s.gamma_value = RunGammaDialog(this, this, ToolBandHeight(), s.gamma_value, [this](float gamma) {
-            settings_.gamma_value = gamma;
-            view_->update();
-        });
-        Repaint();
-        return;
-    case MaterialDialog: {
-        if (!model_) return;
-        const auto color = ChooseColor(this);
-        if (!color) return;
-        s.fg_color_r = (*color)[0];
-        s.fg_color_g = (*color)[1];
-        s.fg_color_b = (*color)[2];
-        RunStatusTask(this, "Updating material, please wait...", [&](StatusBox&) {
-            ApplyColor(*model_, *color);
-            RebuildLists(true);
-            FinishApplyColor(*model_);
-        });
-        Repaint();
-        return;
-    }
-    case Triangulate: {
-        if (!model_) return;
-        bool changed = false;
-        RunStatusTask(this, "Converting all faces to triangles, please wait...", [&](StatusBox&) {
-            changed = TriangulateModel(*model_);
-            if (changed) RebuildLists(false);
-        });
-        if (!changed) QMessageBox::information(this, kAlreadyTrianglesTitle, kAlreadyTrianglesText);
-        SyncUiWithState();
-        return;
-    }
-    case GenerateLightData: GenerateNormalsCommand(); return;
-    case InvertNormals:
-        if (!model_) return;
-        RunStatusTask(this, "Inverting light direction, please wait...", [&](StatusBox&) {
-            ScaleNormals(*model_, -1.0f);
-            normalsInverted_ = !normalsInverted_;
-            RebuildLists(false);
-        });
-        Repaint();
-        return;
-    case RotateMode:
-        view_->WithContext([&] { viewer.LocatePivot(); });
-        s.rotate_mode = 1;
-        s.fly_mode = 0;
-        SetChecked(RotateMode, true);
-        SetChecked(FlyMode, false);
-        return;
-    case FlyMode:
-        s.rotate_mode = 0;
-        s.fly_mode = 1;
-        SetChecked(RotateMode, false);
-        SetChecked(FlyMode, true);
-        return;
-    case PivotCenter:
-    case PivotMass:
-    case PivotOrigin:
-        s.pivot_center = command == PivotCenter;
-        s.pivot_mass = command == PivotMass;
-        s.pivot_origin = command == PivotOrigin;
-        SetChecked(PivotCenter, s.pivot_center);
-        SetChecked(PivotMass, s.pivot_mass);
-        SetChecked(PivotOrigin, s.pivot_origin);
-        Repaint();
-        return;
-    case ZoomDependentRotation: toggle(s.diff_zoom); return;
-    case Spin:
-        s.inertial_rotation = !s.inertial_rotation;
-        SetChecked(Spin, s.inertial_rotation);
-        if (!s.inertial_rotation) {
-            StopSpinning(viewer.camera, s, view_->Tick());
-            Repaint();
-        }
-        return;
-    case AlwaysOnTop:
-        s.always_on_top = !s.always_on_top;
-        SetChecked(AlwaysOnTop, s.always_on_top);
-        if (QWindow* window = windowHandle()) {
-            window->setFlag(Qt::WindowStaysOnTopHint, s.always_on_top);
-        } else {
-            setWindowFlag(Qt::WindowStaysOnTopHint, s.always_on_top);
-        }
-        return;
-    case HardwareReport: {
-        QString text;
-        view_->WithContext([&] { text = QString::fromStdString(HardwareReportText(viewer.view)); });
-        ShowHardwareReport(this, text);
-        return;
-    }
-    case About: ShowAboutBox(this); return;
-    default: return;  // unknown numbers are ignored
-    }
+    if (row->handler) row->handler(*this, *row);
+    Repaint();
 }
 
 // ---- Window events ------------------------------------------------------------------------------
@@ -737,6 +418,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
+    FitStoredFrame();
     if (isMinimized() || isMaximized() || settings_.window_state == 3 || settings_.window_state == 2 ||
         settings_.window_state == 6)
         return;
@@ -753,6 +435,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
         settings_.window_x = frameGeometry().width();
         settings_.window_y = frameGeometry().height();
     }
+    FitStoredFrame();
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -761,20 +444,71 @@ void MainWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && windowReady_) TrackShowState();
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window manager's answers: the frame may have changed without the inside moving.
+    const bool news = event->type() == QEvent::Move || event->type() == QEvent::Expose;
+    if (watched == windowHandle() && news) FitStoredFrame();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QMargins MainWindow::FrameMargins() const
+{
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                    frame.bottom() - inner.bottom());
+}
+
+void MainWindow::PlaceFrame(const QRect& outer, const QMargins& margins)
+{
+    placingFrame_ = true;
+    setGeometry(outer.marginsRemoved(margins));
+    placingFrame_ = false;
+}
+
+void MainWindow::ArmFrameFit(const QRect& outer, const QMargins& staleMargins)
+{
+    storedFrame_ = outer;
+    staleMargins_ = staleMargins;
+    fitPending_ = true;
+    fitDeadline_.setRemainingTime(kFrameFitMs);
+}
+
+void MainWindow::FitStoredFrame()
+{
+    if (!fitPending_ || placingFrame_ || isMaximized() || isMinimized()) return;
+    if (fitDeadline_.hasExpired()) {
+        fitPending_ = false;
+        return;
+    }
+    // Without a frame (none yet, or no window manager) the inner rectangle is the outer one; the
+    // frame the window had before is no news either.
+    const QMargins margins = FrameMargins();
+    if (margins.isNull() || margins == staleMargins_) return;
+    normalMargins_ = margins;
+    if (frameGeometry() != storedFrame_) PlaceFrame(storedFrame_, margins);
+    fitPending_ = false;
+}
+
 void MainWindow::TrackShowState()
 {
     Settings& s = settings_;
     const bool nowMaximised = isMaximized();
     const int state = isMinimized() ? 2 : (nowMaximised ? 3 : 1);
     if (s.window_state == 3 && !nowMaximised && state == 1) {
-        // Restored from maximised: back to the rectangle it had before.
+        // Restored from maximised: back to the rectangle it had before. The frame of a maximised
+        // window differs from the normal one, which may not be known yet: placed with the normal
+        // frame last seen, then again once the window manager has framed the restored window.
         s.window_posx = s.prev_window_posx;
         s.window_posy = s.prev_window_posy;
         s.window_x = s.prev_window_x;
         s.window_y = s.prev_window_y;
         s.window_state = 1;
-        resize(s.window_x, s.window_y);
-        move(s.window_posx, s.window_posy);
+        const QRect outer(s.window_posx, s.window_posy, s.window_x, s.window_y);
+        const QMargins current = FrameMargins();
+        PlaceFrame(outer, normalMargins_.isNull() ? current : normalMargins_);
+        ArmFrameFit(outer, current);
     }
     if (nowMaximised && s.window_state == 1) {
         s.prev_window_posx = s.window_posx;
@@ -804,7 +538,23 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     }
     if (urls.isEmpty() || job_.Running()) return;
-    StartModelLoad(urls.front().toLocalFile());
+    const QUrl& url = urls.front();
+    if (!url.isLocalFile()) {
+        ShowDropRefusal(url);
+        return;
+    }
+    StartModelLoad(url.toLocalFile());
+}
+
+void MainWindow::ShowDropRefusal(const QUrl& url)
+{
+    // Only files on this machine are read; the note stays a few seconds, then the status returns.
+    const QString shown = StatusPart(0);
+    const QString note = QString("Not a local file: %1").arg(url.toDisplayString());
+    SetStatusPart(0, note);
+    QTimer::singleShot(kDropNoteMs, this, [this, shown, note] {
+        if (StatusPart(0) == note) SetStatusPart(0, shown);
+    });
 }
 
 }  // namespace solvane

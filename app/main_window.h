@@ -1,9 +1,11 @@
 // The one top-level window: menus and the two bands (status and tools) built from the command
 // table, the GL view, the load job with its loading box, the settings it mirrors, and the window
-// geometry it keeps in the settings.
+// geometry it keeps in the settings. The commands themselves live in app/commands/.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <QTimer>
 
@@ -11,13 +13,15 @@
 #include <map>
 #include <memory>
 
-#include "app/commands.h"
+#include "app/command_table.h"
+#include "app/commands/command_context.h"
 #include "app/dialogs.h"
-#include "load/load_job.h"
 #include "core/model.h"
 #include "core/settings.h"
+#include "load/load_job.h"
 
-class QActionGroup;
+class QMenu;
+class QUrl;
 class QLabel;
 class QToolBar;
 
@@ -25,7 +29,7 @@ namespace solvane {
 
 class ViewWidget;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public CommandContext {
 public:
     explicit MainWindow(Settings& settings);
     ~MainWindow() override;
@@ -33,13 +37,22 @@ public:
     // Shows the window with the stored show state and brings the interface in line with the state.
     void ShowAtStart();
     // Starts loading a model (quotes stripped) unless a load is running.
-    void StartModelLoad(const QString& path);
+    void StartModelLoad(const QString& path) override;
+    // Runs a menu command or a short alias of one; unknown numbers and commands that need a model
+    // while none is shown are ignored.
     void DispatchCommand(int command);
-    void SyncUiWithState();
+    void SyncUiWithState() override;
 
-    Model* CurrentModel() const { return model_.get(); }
-    ViewWidget* View() const { return view_; }
-    bool LoadRunning() const { return job_.Running(); }
+    QWidget* Window() override { return this; }
+    Settings& settings() override { return settings_; }
+    Model* CurrentModel() const override { return model_.get(); }
+    QString CurrentPath() const override { return currentPath_; }
+    ViewWidget* View() const override { return view_; }
+    bool LoadRunning() const override { return job_.Running(); }
+    void CloseModel() override;
+    void SetChecked(int command, bool on) override;
+    int ToolBandHeight() const override;
+    void Repaint() override;
     QAction* MenuAction(int command) const;
     QAction* ToolButton(int command) const;
     QToolBar* StatusBand() const { return statusBand_; }
@@ -49,7 +62,7 @@ public:
     // The file browser / information panels were open when the window closed.
     bool QuitWithBrowserOpen() const { return false; }
     // Records the bands' placement into the settings.
-    void RecordBandPlacement();
+    void RecordBandPlacement() override;
     // Called after every finished load: with the shown model on success, with null and the
     // load's result code on failure.
     using LoadFinishedHook = std::function<void(const LoadJob& job, const Model* model, int32_t resultCode)>;
@@ -64,26 +77,28 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    struct MenuItem;
     void BuildMenus();
     void BuildBands();
-    QAction* AddItem(QMenu* menu, int command, const char* text, bool checkable = false, QActionGroup* group = nullptr);
-    void AddButton(int command, const char* label, const char* tooltip, bool checkable);
-    void SetChecked(int command, bool on);
-    void SetModelCommandsEnabled(bool on);
+    QMenu* MenuAt(const QString& path, bool& separatorBefore, std::map<QString, QMenu*>& menus);
+    void UpdateCommandStates();
+    void SetStatusPart(int part, const QString& text);
+    void ShowDropRefusal(const QUrl& url);
 
     void PollJob();
     void CancelLoad();
+    void CloseLoadingBox();
     void FinishLoad(std::unique_ptr<Model> model);
-    void CloseModel();
-    void RebuildLists(bool solidOnly);
-    void Repaint();
 
-    void SetDisplayMode(int command);
-    void ToggleLighting();
-    void GenerateNormalsCommand();
     void TrackShowState();
-    int ToolBandHeight() const;
+    // The window manager's frame around the window (none without a window manager).
+    QMargins FrameMargins() const;
+    // Puts the frame at outer, the window inside it by margins.
+    void PlaceFrame(const QRect& outer, const QMargins& margins);
+    // Moves the frame to outer for a while after start-up and after a restore, as soon as the
+    // window manager's frame is known: when the margins are neither none nor staleMargins.
+    void ArmFrameFit(const QRect& outer, const QMargins& staleMargins);
+    void FitStoredFrame();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     Settings& settings_;
     ViewWidget* view_ = nullptr;
@@ -100,7 +115,13 @@ private:
     QPointer<LoadingBox> loadingBox_;
     bool windowReady_ = false;
     bool maximised_ = false;
-    bool normalsInverted_ = false;
+    // The stored outer rectangle is applied once the window manager has framed the window.
+    QRect storedFrame_;
+    QDeadlineTimer fitDeadline_;
+    bool fitPending_ = false;
+    bool placingFrame_ = false;  // our own geometry change: its events carry no news of the frame
+    QMargins staleMargins_;      // the frame before a restore, until the window manager changes it
+    QMargins normalMargins_;     // the frame last seen in the normal state
 };
 
 }  // namespace solvane

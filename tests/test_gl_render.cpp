@@ -84,10 +84,20 @@ protected:
     {
         if (!context_.Create(kWidth, kHeight)) GTEST_SKIP() << "no headless GL: " << context_.Error();
     }
+    // The models die with each test body; their lists go with the context.
+    void TearDown() override { DropViewer(); }
+    void DropViewer()
+    {
+        if (!viewer_) return;
+        viewer_->SetModel(nullptr);
+        viewer_->ReleaseGl();
+        viewer_.reset();
+    }
 
     // Prepares and draws the model as a load would, turned for a three-quarter view.
     std::vector<uint8_t> Render(Model& model, Settings settings, float yaw = 35, float pitch = 25)
     {
+        DropViewer();
         settings_ = settings;
         viewer_ = std::make_unique<Viewer>(settings_);
         viewer_->InitGl();
@@ -184,6 +194,7 @@ TEST_F(GlRender, NoModelShowsOnlyTheBackground)
     viewer.ResizeView(kWidth, kHeight);
     viewer.DrawFrame(FrameMode::Render);
     const auto pixels = context_.ReadPixelsTopDown();
+    viewer.ReleaseGl();
     for (size_t i = 0; i < pixels.size(); ++i) ASSERT_NEAR(pixels[i], 77, 1) << i;  // 0.3 * 255
 }
 

@@ -19,7 +19,10 @@ CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
 
-// Escapes a string for a JSON string literal (without the quotes).
+// The text as UTF-8: unchanged when it is well-formed UTF-8, otherwise read as Windows-1252 (the
+// code page most model files were written in; a path that is not UTF-8 is taken the same way).
+std::string Utf8Text(const std::string& text);
+// Escapes a string for a JSON string literal (without the quotes), converted by Utf8Text.
 std::string JsonEscape(const std::string& text);
 
 }  // namespace solvane::cli

@@ -2,6 +2,7 @@
 // and prints what it holds, as text or as one JSON object per line.
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -96,13 +97,15 @@ std::string Trimmed(std::string text)
     return text;
 }
 
-std::string Number(double value)
+// A bound or centre value: "nan", "inf" or "-inf" in the text output, null in JSON (which has no
+// such numbers).
+std::string Number(double value, bool json)
 {
+    if (std::isnan(value)) return json ? "null" : "nan";
+    if (std::isinf(value)) return json ? "null" : (value < 0 ? "-inf" : "inf");
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    std::string text(buffer);
-    if (text == "nan" || text == "-nan" || text == "inf" || text == "-inf") return "null";
-    return text;
+    return buffer;
 }
 
 int64_t SumOver(const Model& model, int64_t (*count)(const SubMesh&))
@@ -141,9 +144,9 @@ std::string FormatJson(const InfoResult& r)
         << ",\"normals\":" << SumOver(*m, Normals) << ",\"texCoords\":" << SumOver(*m, TexCoords)
         << ",\"materials\":" << m->MaterialCount() << ",\"textures\":" << m->TextureCount()
         << ",\"frames\":" << Frames(*m) << ",\"bounds\":[";
-    for (int k = 0; k < 6; ++k) out << (k ? "," : "") << Number(bounds[k]);
+    for (int k = 0; k < 6; ++k) out << (k ? "," : "") << Number(bounds[k], true);
     out << "],\"centroid\":[";
-    for (int k = 0; k < 3; ++k) out << (k ? "," : "") << Number(centre[k]);
+    for (int k = 0; k < 3; ++k) out << (k ? "," : "") << Number(centre[k], true);
     out << "],\"meshes\":[";
     for (size_t i = 0; i < m->subMeshes.size(); ++i) {
         const SubMesh& mesh = m->subMeshes[i];
@@ -184,19 +187,21 @@ std::string FormatText(const InfoResult& r)
         << "  materials:     " << m->MaterialCount() << "\n"
         << "  textures:      " << m->TextureCount() << "\n"
         << "  frames:        " << Frames(*m) << "\n"
-        << "  bounds:        x " << Number(b[0]) << " .. " << Number(b[1]) << ", y " << Number(b[2]) << " .. "
-        << Number(b[3]) << ", z " << Number(b[4]) << " .. " << Number(b[5]) << "\n"
-        << "  centre:        " << Number(c[0]) << " " << Number(c[1]) << " " << Number(c[2]) << "\n";
+        << "  bounds:        x " << Number(b[0], false) << " .. " << Number(b[1], false) << ", y "
+        << Number(b[2], false) << " .. " << Number(b[3], false) << ", z " << Number(b[4], false) << " .. "
+        << Number(b[5], false) << "\n"
+        << "  centre:        " << Number(c[0], false) << " " << Number(c[1], false) << " " << Number(c[2], false)
+        << "\n";
     for (const SubMesh& mesh : m->subMeshes) {
-        out << "  mesh \"" << mesh.name << "\": " << mesh.VertexCount() << " vertices, " << mesh.FaceCount()
+        out << "  mesh \"" << Utf8Text(mesh.name) << "\": " << mesh.VertexCount() << " vertices, " << mesh.FaceCount()
             << " faces, " << mesh.NormalCount() << " normals, " << mesh.TexCoordCount() << " tex coords, "
             << mesh.FrameCount() << " frames\n";
     }
     for (const Material& material : m->materials) {
-        out << "  material \"" << material.name << "\": texture " << material.textureIndex << "\n";
+        out << "  material \"" << Utf8Text(material.name) << "\": texture " << material.textureIndex << "\n";
     }
     for (const Texture& texture : m->textures) {
-        out << "  texture \"" << texture.name << "\": " << texture.width << "x" << texture.height << "\n";
+        out << "  texture \"" << Utf8Text(texture.name) << "\": " << texture.width << "x" << texture.height << "\n";
     }
     return out.str();
 }
@@ -209,34 +214,6 @@ void LoadOne(InfoResult& r, const std::vector<MeshOp>& ops)
     r.formatId = r.model ? r.model->formatId : IdentifyFormat(r.path.c_str());
     if (r.model && !r.model->subMeshes.empty()) ApplyOps(*r.model, ops, r.warnings);
 }
-
-}  // namespace
-
-std::string JsonEscape(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out;
-}
-
-namespace {
 
 struct InfoOptions {
     std::vector<std::string> paths;

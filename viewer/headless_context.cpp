@@ -9,6 +9,26 @@
 #include <cstring>
 
 namespace solvane {
+namespace {
+
+// The surfaceless display is one per process and stays initialised until the process ends:
+// terminating it would pull it from under every other headless context still alive, and
+// unloading the driver at each context's end costs a reload at the next one.
+EGLDisplay SurfacelessDisplay(std::string& error)
+{
+    static const EGLDisplay display = [] {
+        auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+            eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (!getPlatformDisplay) return EGL_NO_DISPLAY;
+        EGLDisplay candidate = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (candidate == EGL_NO_DISPLAY || !eglInitialize(candidate, nullptr, nullptr)) return EGL_NO_DISPLAY;
+        return candidate;
+    }();
+    if (display == EGL_NO_DISPLAY) error = "no EGL surfaceless display";
+    return display;
+}
+
+}  // namespace
 
 HeadlessContext::~HeadlessContext()
 {
@@ -18,17 +38,8 @@ HeadlessContext::~HeadlessContext()
 bool HeadlessContext::Create(int width, int height)
 {
     Destroy();
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getPlatformDisplay) {
-        error_ = "eglGetPlatformDisplayEXT is not available";
-        return false;
-    }
-    EGLDisplay display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
-        error_ = "no EGL surfaceless display";
-        return false;
-    }
+    EGLDisplay display = SurfacelessDisplay(error_);
+    if (display == EGL_NO_DISPLAY) return false;
     display_ = display;
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
                                        EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24,
@@ -73,7 +84,6 @@ void HeadlessContext::Destroy()
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (context_) eglDestroyContext(display_, context_);
     if (surface_) eglDestroySurface(display_, surface_);
-    eglTerminate(display_);
     display_ = surface_ = context_ = nullptr;
 }
 

@@ -11,11 +11,6 @@
 
 namespace solvane {
 
-const DepthCueEntry kDepthCueTable[11] = {
-    {"OFF", 0.0f}, {"10%", 0.01f}, {"20%", 0.075f}, {"30%", 0.15f}, {"40%", 0.35f}, {"50%", 0.5f},
-    {"60%", 0.6f}, {"70%", 0.7f},  {"80%", 0.8f},   {"90%", 0.9f},  {"99%", 0.99f},
-};
-
 namespace {
 
 constexpr float kFeedbackPoint = 1793.0f;  // GL_POINT_TOKEN in a feedback buffer

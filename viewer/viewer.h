@@ -18,13 +18,6 @@ namespace solvane {
 
 enum class FrameMode { Render, Feedback };
 
-// Depth-cueing menu entries and their factors ("OFF" = 0).
-struct DepthCueEntry {
-    const char* name;
-    float factor;
-};
-extern const DepthCueEntry kDepthCueTable[11];
-
 constexpr std::array<float, 3> kPivotColor{0.9f, 0.8f, 0.0f};
 
 struct BackgroundImage {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,6 +12,8 @@
 #include <QUrl>
 
 #include <fstream>
+#include <functional>
+#include <utility>
 
 #include "app/main_window.h"
 #include "app/settings_store.h"
@@ -24,41 +27,9 @@ namespace {
 using test::ModalWatcher;
 using test::WaitUntil;
 
-std::string SamplePath(const char* name)
-{
-    return (test::SourceDir() / "samples" / name).string();
-}
-
-struct Session {
-    Settings settings;
-    std::unique_ptr<MainWindow> window;
-
-    Session()
-    {
-        ReadAll(settings);
-        window = std::make_unique<MainWindow>(settings);
-        window->ShowAtStart();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        EXPECT_TRUE(WaitUntil([this] { return window->View()->FramesPainted() > 0; }));
-    }
-
-    bool Load(const std::string& path)
-    {
-        window->StartModelLoad(QString::fromStdString(path));
-        return WaitUntil([this] { return !window->LoadRunning(); });
-    }
-
-    void Trigger(int command) { window->MenuAction(command)->trigger(); }
-
-    // Writes the settings as the program does at exit.
-    void Quit()
-    {
-        window->close();
-        window->RecordBandPlacement();
-        WriteAll(settings);
-        window.reset();
-    }
-};
+using test::MaximiseQuitRestartRestore;
+using test::SamplePath;
+using test::Session;
 
 TEST(MainWindowGui, FirstStartLoadsFromTheCommandLinePath)
 {
@@ -133,26 +104,70 @@ TEST(MainWindowGui, DropOpensOneFileAndRefusesTwo)
     drop({QUrl::fromLocalFile(QString::fromStdString(SamplePath("cube.obj")))});
     ASSERT_TRUE(WaitUntil([&] { return !s.window->LoadRunning() && s.window->CurrentModel(); }));
     EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer");
+
+    // A URL that is no local file is not read: a note in the status band, no error box, the model kept.
+    Model* shown = s.window->CurrentModel();
+    ModalWatcher noBox;
+    noBox.Arm();
+    drop({QUrl("https://example.com/models/teapot.obj")});
+    QTest::qWait(300);
+    EXPECT_FALSE(noBox.seen) << noBox.text.toStdString();
+    EXPECT_FALSE(s.window->LoadRunning());
+    EXPECT_EQ(s.window->CurrentModel(), shown);
+    EXPECT_EQ(s.window->StatusPart(0), "Not a local file: https://example.com/models/teapot.obj");
+    EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer");
 }
 
-TEST(MainWindowGui, CancelMidLoadShowsNothingAndKeepsTheModel)
+// Cancel, Esc and the box's close box all cancel the load; nothing is shown, the model stays.
+TEST(MainWindowGui, DismissingTheLoadingBoxCancelsTheLoadAndKeepsTheModel)
 {
     test::FreshStore store;
     Session s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
+    EXPECT_TRUE(WaitUntil([&] { return s.window->Loading() == nullptr; }, 2000));  // a finished load's box goes
     Model* first = s.window->CurrentModel();
     test::ScratchDir dir;
     std::string text;
     for (int i = 0; i < 3000000; ++i) text += "v 1.5 2.5 3.5\n";
     const std::string big = dir.Write("big.obj", text);
-    s.window->StartModelLoad(QString::fromStdString(big));
-    ASSERT_TRUE(s.window->Loading());
-    QTest::mouseClick(s.window->Loading()->CancelButton(), Qt::LeftButton);
-    EXPECT_FALSE(s.window->LoadRunning());
-    QTest::qWait(200);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_EQ(s.window->CurrentModel(), first);
+    const std::pair<const char*, std::function<void(LoadingBox*)>> ways[] = {
+        {"Cancel", [](LoadingBox* box) { QTest::mouseClick(box->CancelButton(), Qt::LeftButton); }},
+        {"Esc", [](LoadingBox* box) { QTest::keyClick(box, Qt::Key_Escape); }},
+        {"close box", [](LoadingBox* box) { box->close(); }},
+    };
+    for (const auto& [way, dismiss] : ways) {
+        s.window->StartModelLoad(QString::fromStdString(big));
+        ASSERT_TRUE(s.window->Loading());
+        dismiss(s.window->Loading());
+        EXPECT_FALSE(s.window->LoadRunning()) << way;
+        QTest::qWait(200);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << way;
+        EXPECT_EQ(s.window->Loading(), nullptr) << way;  // closed and gone
+        EXPECT_EQ(s.window->CurrentModel(), first) << way;
+        EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer") << way;
+    }
     WaitUntil([] { return LoadJob::LiveWorkers() == 0; });
+}
+
+// The status band is one line high before, with and after a model: the view does not jump.
+TEST(MainWindowGui, StatusBandKeepsItsHeightAcrossTheFirstLoad)
+{
+    test::FreshStore store;
+    Session s;
+    QTest::qWait(100);
+    QLabel* counts = s.window->StatusBand()->findChild<QLabel*>("status_part1");
+    ASSERT_NE(counts, nullptr);
+    EXPECT_LT(counts->height(), 2 * counts->fontMetrics().lineSpacing());
+    const int band = s.window->StatusBand()->height();
+    const QRect view = s.window->View()->geometry();
+    ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
+    QTest::qWait(100);
+    EXPECT_EQ(s.window->StatusBand()->height(), band);
+    EXPECT_EQ(s.window->View()->geometry(), view);
+    s.Trigger(command::Close);
+    QTest::qWait(100);
+    EXPECT_EQ(s.window->StatusBand()->height(), band);
+    EXPECT_EQ(s.window->View()->geometry(), view);
 }
 
 TEST(MainWindowGui, DisplayCommandsKeepChecksButtonsAndStateTogether)
@@ -244,31 +259,7 @@ TEST(MainWindowGui, TrackballDragTurnsTheModel)
 
 TEST(MainWindowGui, MaximisedAtQuitComesBackMaximisedAndRestoresItsRectangle)
 {
-    test::FreshStore store;
-    {
-        Session s;
-        s.window->move(210, 120);
-        s.window->resize(700, 500);
-        QTest::qWait(100);
-        EXPECT_EQ(s.settings.window_posx, 210);
-        EXPECT_EQ(s.settings.window_x, 700);
-        s.window->showMaximized();
-        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 3; }));
-        EXPECT_EQ(s.settings.prev_window_posx, 210);
-        EXPECT_EQ(s.settings.prev_window_x, 700);
-        s.Quit();
-    }
-    {
-        Session s;
-        EXPECT_TRUE(WaitUntil([&] { return s.window->isMaximized(); }));
-        s.window->showNormal();
-        ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 1; }));
-        QTest::qWait(100);
-        EXPECT_EQ(s.settings.window_posx, 210);
-        EXPECT_EQ(s.settings.window_y, 500);
-        EXPECT_EQ(s.window->frameGeometry().size(), QSize(700, 500));
-        s.Quit();
-    }
+    MaximiseQuitRestartRestore(false);
 }
 
 TEST(MainWindowGui, SaveSettingsOnExitOffKeepsTheStoreAsItWas)

@@ -1,0 +1,48 @@
+// What a command handler may reach: the window (as parent of its dialogs), the view and its
+// viewer, the shown model, the settings, and the few window operations commands start.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+#include "core/model.h"
+#include "core/settings.h"
+
+class QWidget;
+
+namespace solvane {
+
+class ViewWidget;
+class Viewer;
+
+class CommandContext {
+public:
+    virtual ~CommandContext() = default;
+
+    virtual QWidget* Window() = 0;
+    virtual ViewWidget* View() const = 0;
+    virtual Settings& settings() = 0;
+    // Null while no model is shown.
+    virtual Model* CurrentModel() const = 0;
+    // The path of the model being loaded or shown.
+    virtual QString CurrentPath() const = 0;
+    virtual bool LoadRunning() const = 0;
+    virtual void StartModelLoad(const QString& path) = 0;
+    // Releases the shown model with its GL objects; title, status and commands go back to "no model".
+    virtual void CloseModel() = 0;
+    virtual void SyncUiWithState() = 0;
+    // Sets the check mark of a menu command and of its toolbar button.
+    virtual void SetChecked(int command, bool on) = 0;
+    virtual void RecordBandPlacement() = 0;
+    virtual int ToolBandHeight() const = 0;
+    virtual void Repaint() = 0;
+
+    Viewer& viewer() const;
+    // Runs work with the view's GL context current.
+    void WithGl(const std::function<void()>& work) const;
+    // Recompiles the shown model's display lists (the shaded ones only when solidOnly).
+    void RebuildLists(bool solidOnly) const;
+};
+
+}  // namespace solvane
