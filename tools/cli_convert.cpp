@@ -3,6 +3,8 @@
 // folder (--to FORMAT --out-dir DIR IN...), converted in parallel on every core.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -17,13 +19,10 @@
 #include "load/save.h"
 #include "load/load_job.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 
 namespace solvane::cli {
 namespace {
-
-constexpr const char* kConvertUsage =
-    "usage: solvane-cli convert IN OUT [--as FORMAT]\n"
-    "       solvane-cli convert --to FORMAT --out-dir DIR IN...\n";
 
 std::string Trimmed(std::string text)
 {
@@ -128,54 +127,28 @@ std::vector<ConversionResult> ConvertModelFiles(const std::vector<std::string>& 
     return results;
 }
 
-int RunConvert(const std::vector<std::string>& args)
-{
-    std::string as, to, outDir;
-    std::vector<std::string> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string* target = arg == "--as" ? &as : arg == "--to" ? &to : arg == "--out-dir" ? &outDir : nullptr;
-        if (target) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "solvane-cli convert: %s needs a value\n%s", arg.c_str(), kConvertUsage);
-                return 2;
-            }
-            *target = args[++i];
-        } else if (arg == "--help" || arg == "-h") {
-            std::printf("%s", kConvertUsage);
-            std::printf("formats: %s (x = DirectX binary, x-ascii = DirectX text)\n", FormatNames().c_str());
-            return 0;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "solvane-cli convert: unknown option '%s'\n%s", arg.c_str(), kConvertUsage);
-            return 2;
-        } else {
-            files.push_back(arg);
-        }
-    }
-    const auto unknownFormat = [](const std::string& name) {
-        std::fprintf(stderr, "solvane-cli convert: unknown format '%s' (formats: %s)\n", name.c_str(),
-                     FormatNames().c_str());
-        return 2;
-    };
+namespace {
 
+struct ConvertOptions {
+    std::vector<std::string> files;
+    const WriterEntry* as = nullptr;
+    const WriterEntry* to = nullptr;
+    std::string outDir;
+};
+
+int RunConvert(const ConvertOptions& o)
+{
     // Many files into a folder.
-    if (!to.empty() || !outDir.empty()) {
-        if (to.empty() || outDir.empty() || !as.empty() || files.empty()) {
-            std::fprintf(stderr, "solvane-cli convert: --to and --out-dir go together, with input files\n%s",
-                         kConvertUsage);
-            return 2;
-        }
-        const WriterEntry* writer = FindWriter(to);
-        if (!writer) return unknownFormat(to);
+    if (o.to) {
         std::error_code error;
-        std::filesystem::create_directories(outDir, error);
-        if (!std::filesystem::is_directory(outDir)) {
-            std::fprintf(stderr, "solvane-cli convert: cannot create folder %s\n", outDir.c_str());
+        std::filesystem::create_directories(o.outDir, error);
+        if (!std::filesystem::is_directory(o.outDir)) {
+            std::fprintf(stderr, "solvane-cli convert: cannot create the folder %s\n", o.outDir.c_str());
             return 1;
         }
         // A progress line only for a person watching a terminal.
         const bool terminal = ::isatty(STDERR_FILENO) && ::isatty(STDOUT_FILENO);
-        const size_t total = files.size();
+        const size_t total = o.files.size();
         std::function<void(size_t, size_t)> progress;
         if (terminal) {
             progress = [total](size_t done, size_t failed) {
@@ -184,7 +157,7 @@ int RunConvert(const std::vector<std::string>& args)
             };
         }
         const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        const std::vector<ConversionResult> results = ConvertModelFiles(files, outDir, *writer, threads, progress);
+        const std::vector<ConversionResult> results = ConvertModelFiles(o.files, o.outDir, *o.to, threads, progress);
         if (terminal) std::fprintf(stderr, "\n");
         bool allOk = true;
         for (const ConversionResult& result : results) {
@@ -199,23 +172,55 @@ int RunConvert(const std::vector<std::string>& args)
     }
 
     // One file.
-    if (files.size() != 2) {
-        std::fprintf(stderr, "%s", kConvertUsage);
-        return 2;
-    }
-    const WriterEntry* writer = as.empty() ? WriterForPath(files[1]) : FindWriter(as);
-    if (!writer) {
-        if (!as.empty()) return unknownFormat(as);
-        std::fprintf(stderr, "solvane-cli convert: no writer for the extension of %s; name one with --as (formats: %s)\n",
-                     files[1].c_str(), FormatNames().c_str());
-        return 2;
-    }
-    const ConversionResult result = ConvertModelFile(files[0], files[1], *writer);
+    const ConversionResult result = ConvertModelFile(o.files[0], o.files[1], *o.as);
     if (!result.ok) {
         std::fprintf(stderr, "solvane-cli convert: %s: %s\n", result.input.c_str(), result.error.c_str());
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+CommandRun AddConvertCommand(CLI::App& command)
+{
+    auto o = std::make_shared<ConvertOptions>();
+    const std::string formats = FormatNames();
+    AddPathList(command, "FILE", o->files,
+                "IN OUT: the model and the file to write (its format from OUT's extension unless --as names "
+                "it); with --to: the models to write into DIR, in parallel");
+    const auto format = [](const WriterEntry*& target) {
+        return [&target](std::string_view value) {
+            target = FindWriter(value);
+            return target != nullptr;
+        };
+    };
+    CLI::Option* as = AddParsedOption(command, "--as", format(o->as), "FORMAT", "one of " + formats,
+                                      "the format to write (x = DirectX binary, x-ascii = DirectX text; otherwise "
+                                      "the extension): " + formats);
+    CLI::Option* to = AddParsedOption(command, "--to", format(o->to), "FORMAT", "one of " + formats,
+                                      "convert every FILE into DIR in this format");
+    CLI::Option* outDir = command.add_option("--out-dir", o->outDir, "the folder --to writes into (made when missing)")
+                              ->type_name("DIR");
+    to->needs(outDir);
+    outDir->needs(to);
+    as->excludes(to);
+    // The number of paths and the format of OUT depend on the form: checked once the line has parsed.
+    command.parse_complete_callback([o, &command] {
+        if (command.count("--to") > 0) return;
+        if (o->files.size() != 2) {
+            throw CLI::ValidationError("FILE", "expected IN and OUT (or --to FORMAT --out-dir DIR IN...), got " +
+                                                   std::to_string(o->files.size()) + " paths");
+        }
+        if (command.count("--as") == 0 && !WriterForPath(o->files[1])) {
+            throw CLI::ValidationError("OUT", "no format has the extension of '" + o->files[1] +
+                                                  "'; name one with --as (" + FormatNames() + ")");
+        }
+    });
+    return [o] {
+        if (!o->to && !o->as) o->as = WriterForPath(o->files[1]);
+        return RunConvert(*o);
+    };
 }
 
 }  // namespace solvane::cli
