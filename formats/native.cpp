@@ -496,8 +496,12 @@ bool WriteNativeFile(const Model& model, const SceneRecord* scene, const std::st
     if (model.subMeshes.empty()) return ctx.Fail("The model has no sub-mesh to write.");
     for (const Texture& texture : model.textures) {
         if (texture.HasPixels() &&
-            texture.pixels.size() != static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height) * 3)
-            return ctx.Fail("Texture \"" + texture.name + "\" has pixels that do not match its size.");
+            texture.pixels.size() != static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height) * 3) {
+            std::string message = "Texture \"";
+            message += texture.name;
+            message += "\" has pixels that do not match its size.";
+            return ctx.Fail(std::move(message));
+        }
     }
     ctx.total.store(EstimatedBytes(model, scene));
     WriterOutput out(ctx);

@@ -127,7 +127,10 @@ std::string FrameName(const Model& model, int32_t frame)
     std::string name;
     if (frame == 0) name = first.name;
     else if (static_cast<size_t>(frame) <= first.frames.size()) name = first.frames[static_cast<size_t>(frame) - 1].name;
-    if (name.empty()) name = "frame" + std::to_string(frame + 1);
+    if (name.empty()) {
+        name = "frame";
+        name += std::to_string(frame + 1);
+    }
     name = name.substr(0, name.find('\0'));
     if (name.size() > kFrameNameBytes - 1) name.resize(kFrameNameBytes - 1);
     return name;

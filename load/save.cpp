@@ -103,10 +103,12 @@ bool SaveModelFile(const Model& model, const std::string& path, const WriterEntr
         return entry.write(model, path, ctx);
     } catch (const std::bad_alloc&) {
         // The writer's output has removed its partial file on the way out.
-        return ctx.Fail("Not enough memory to write " + path + ".");
     } catch (const std::length_error&) {
-        return ctx.Fail("Not enough memory to write " + path + ".");
     }
+    std::string message = "Not enough memory to write ";
+    message += path;
+    message += '.';
+    return ctx.Fail(std::move(message));
 }
 
 }  // namespace solvane
