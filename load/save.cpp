@@ -1,9 +1,11 @@
 #include "load/save.h"
 
 #include <cctype>
+#include <cmath>
 #include <new>
 #include <stdexcept>
 
+#include "core/mesh_ops.h"
 #include "formats/dxf.h"
 #include "formats/native.h"
 #include "formats/nff.h"
@@ -99,6 +101,14 @@ bool SaveModelFile(const Model& model, const std::string& path, const WriterEntr
 {
     ctx.done.store(0);
     try {
+        // The load step resized the model to fit the view: the file gets the model's own units.
+        const float scale = model.loadScale;
+        if (scale != 1.0f && std::isfinite(scale) && scale > 0) {
+            Model unscaled = model;
+            ScaleModel(unscaled, 1.0f / scale);
+            unscaled.loadScale = 1.0f;
+            return SaveModelFile(unscaled, path, entry, ctx, scene);
+        }
         if (entry.withScene && scene) return WriteNativeFile(model, scene, path, ctx);
         return entry.write(model, path, ctx);
     } catch (const std::bad_alloc&) {

@@ -42,9 +42,10 @@ const WriterEntry* FindWriter(std::string_view name);
 // takes it.
 const WriterEntry* WriterForPath(std::string_view path);
 
-// Writes the model with the row's writer. A scene row stores scene when it is given, else the
-// default view. False with the message in ctx.error when the file could not be written (no partial
-// file is left).
+// Writes the model with the row's writer. A model the load step resized (loadScale other than 1)
+// is written in its own units: its first key frame divided by loadScale, as the file it came from
+// held it. A scene row stores scene when it is given, else the default view. False with the message
+// in ctx.error when the file could not be written (no partial file is left).
 bool SaveModelFile(const Model& model, const std::string& path, const WriterEntry& entry, SaveContext& ctx,
                    const SceneRecord* scene = nullptr);
 

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "core/mesh_ops.h"
 #include "core/validate.h"
 #include "formats/native.h"
 #include "formats/stereo3d2.h"
@@ -365,6 +366,23 @@ TEST(WriterLimits, RefusedWithMessageAndNoFile)
         EXPECT_EQ(ctx.error, c.message);
         EXPECT_FALSE(Exists(path)) << c.writer;
     }
+}
+
+// A model resized to fit the view is written in the units of the file it came from.
+TEST(WriterRoundTrip, ResizedModelIsWrittenInItsOwnUnits)
+{
+    auto model = FeatureModel();
+    auto resized = FeatureModel();
+    resized->loadScale = 0.25f;
+    ScaleModel(*resized, 0.25f);
+    ScratchDir dir;
+    std::unique_ptr<Model> back;
+    ASSERT_EQ(WriteAndReadBack(*resized, *FindWriter("off"), dir.Path().string(), back), "");
+    const auto box = ModelBounds(*back);
+    const auto expected = ModelBounds(*model);
+    for (int k = 0; k < 6; ++k) EXPECT_FLOAT_EQ(box[k], expected[k]) << k;
+    EXPECT_EQ(resized->loadScale, 0.25f);  // the model itself is not changed
+    EXPECT_FLOAT_EQ(resized->subMeshes[0].vertices[3], 0.5f);
 }
 
 TEST(WriterLimits, UnwritableFolderNamesThePath)
