@@ -20,7 +20,12 @@ namespace solvane {
 namespace {
 
 // Chooser rows first, in the chooser's order; then the formats only the command-line tool writes.
-// Formats whose writer has not been built yet have no row.
+// The chooser's eighteen rows, in order: svs, svo, 3d2, 3ds "(.3ds) 3D Studio Object", cob
+// "(.cob) Truespace Object", dxf, lwo "(.lwo) Lightwave Object", mdl, md2 "(.md2) Quake 2 Model",
+// md3 "(.md3) Quake 3 Arena Model", nff, obj "(.obj) Wavefront Object", off, ply, pro "(.pro) Power
+// Render Pro Object", vtk, x "(.x) DirectX Binary Model", x-ascii "(.x) DirectX ASCII Model"; then
+// stl and glb. A format gets its row when its writer is built (each row also needs its line in
+// the tests' round-trip table).
 constexpr WriterEntry kWriters[] = {
     {"svs", ".svs", "(.svs) Solvane Scene", "*.svs", Format::Unknown, "Solvane Scene format", WriteSvsFile, true},
     {"svo", ".svo", "(.svo) Solvane Object", "*.svo", Format::Unknown, "Solvane format", WriteSvoFile},
