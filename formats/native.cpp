@@ -57,13 +57,17 @@ public:
         if (older_) in_.ReadLE32();
     }
     bool Good() const { return !in_.Overrun(); }
+    // Passes over bytes the caller has checked are there.
+    void Skip(int64_t bytes) { in_.SkipBytes(bytes, SEEK_CUR); }
     int64_t Remaining() const { return in_.Remaining(); }
 
-    // count items of itemBytes each still in the file, and an array of them within the limit.
-    bool Holds(int64_t count, int64_t itemBytes) const
+    // count items of itemBytes each still in the file, and an array of them (memoryBytes each in
+    // memory, itemBytes when not given) within the limit.
+    bool Holds(int64_t count, int64_t itemBytes, int64_t memoryBytes = 0) const
     {
+        if (memoryBytes == 0) memoryBytes = itemBytes;
         return count >= 0 && (count == 0 || (count <= in_.Remaining() / itemBytes &&
-                                             count <= kMaxAllocationBytes / itemBytes));
+                                             count <= kMaxAllocationBytes / memoryBytes));
     }
 
     // count 32-bit little-endian values into out (which has room for them).
@@ -191,8 +195,7 @@ bool ReadSubMesh(NativeInput& in, const NativeHeader& header, SubMesh& mesh)
         mesh.normals.resize(static_cast<size_t>(normalCount) * 3);
         if (!in.Array32(mesh.normals.data(), int64_t{normalCount} * 3)) return false;
     } else {
-        std::vector<float> unused(static_cast<size_t>(normalCount) * 3);
-        if (!in.Array32(unused.data(), int64_t{normalCount} * 3)) return false;
+        in.Skip(int64_t{normalCount} * 12);
     }
 
     // Texture coordinates and their corner indices, only stored when the model has textures.
@@ -448,9 +451,9 @@ std::unique_ptr<Model> ReadNativeFile(const char* path, LoadContext& ctx)
 
     // 2. Counts the remaining bytes can hold (a model has at least one sub-mesh, and fewer than
     //    32768 materials, as face materials are 16-bit values to the renderer).
-    if (header.subMeshCount < 1 || !input.Holds(header.subMeshCount, kSmallestSubMeshBytes) ||
-        !input.Holds(header.materialCount, kSmallestMaterialBytes) || header.materialCount >= 32768 ||
-        !input.Holds(header.textureCount, kSmallestTextureBytes) ||
+    if (header.subMeshCount < 1 || !input.Holds(header.subMeshCount, kSmallestSubMeshBytes, sizeof(SubMesh)) ||
+        !input.Holds(header.materialCount, kSmallestMaterialBytes, sizeof(Material)) ||
+        header.materialCount >= 32768 || !input.Holds(header.textureCount, kSmallestTextureBytes, sizeof(Texture)) ||
         int64_t{header.subMeshCount} * kSmallestSubMeshBytes + int64_t{header.materialCount} * kSmallestMaterialBytes +
                 int64_t{header.textureCount} * kSmallestTextureBytes >
             input.Remaining())
