@@ -13,7 +13,7 @@ namespace solvane {
 constexpr int kMaxImageSide = 16384;
 
 // Reads the image at path with the reader of the given image id (11 PCX, 12 BMP, 19 TGA, 21 PPM,
-// 22 JPEG, 24 IFF); null for any other id or when the reader refuses the file.
+// 22 JPEG, 24 IFF, 26 PNG); null for any other id or when the reader refuses the file.
 std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id);
 
 }  // namespace solvane

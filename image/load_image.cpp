@@ -6,7 +6,6 @@ namespace solvane {
 
 std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
 {
-    (void)path;
     switch (id) {
     // Each image reader is called here by its id.
     case Format::Pcx: return ReadPcxFile(path);
@@ -15,6 +14,7 @@ std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
     case Format::Ppm: return ReadPpmFile(path);
     case Format::Iff: return ReadIlbmFile(path);
     case Format::Jpeg: return ReadJpegFile(path);
+    case Format::Png: return ReadPngFile(path);
     default:
         return nullptr;
     }
