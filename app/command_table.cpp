@@ -36,10 +36,11 @@ constexpr SettingBinding Quality(int32_t quality, bool fallback = false)
 constexpr CommandRow kCommands[] = {
     // File
     {.number = Open, .menu = kFile, .text = "&Open...", .handler = commands::Open, .alias = ButtonOpen,
-     .button = {1, "Open", "Open File"}},
+     .button = {1, "Open", "Open File"}, .shortcut = "Ctrl+O"},
     {.number = Close, .menu = kFile, .text = "&Close", .availability = WithModel, .handler = commands::Close,
-     .alias = ButtonClose},
-    {.number = Quit, .menu = kFile, .text = "&Quit", .separatorBefore = true, .handler = commands::Quit},
+     .alias = ButtonClose, .shortcut = "Ctrl+W"},
+    {.number = Quit, .menu = kFile, .text = "&Quit", .separatorBefore = true, .handler = commands::Quit,
+     .shortcut = "Ctrl+Q"},
 
     // Display
     {.number = ResetView, .menu = kDisplay, .text = "Reset View", .separatorBefore = true,

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <QAction>
+#include <QKeySequence>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -98,6 +99,7 @@ void MainWindow::BuildMenus()
         QAction* action = menu->addAction(QString::fromUtf8(row.text));
         action->setObjectName(QString("menu_%1").arg(row.number));
         action->setCheckable(row.kind != CommandKind::Push);
+        if (row.shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut), QKeySequence::PortableText));
         const int number = row.number;
         connect(action, &QAction::triggered, this, [this, number] { DispatchCommand(number); });
         menuActions_[number] = action;

@@ -388,6 +388,26 @@ TEST_F(GlRender, CorpusModelsShowTheirPictures)
     }
 }
 
+TEST_F(GlRender, MiddleDragCarriesThePivotWithThePointer)
+{
+    for (const bool zoomedIn : {false, true}) {
+        SCOPED_TRACE(zoomedIn ? "zoomed in" : "as loaded");
+        auto model = CubeModel();
+        Render(*model, DefaultSettings(), 0, 0);
+        if (zoomedIn) WheelSteps(viewer_->camera, settings_, 3);
+        viewer_->LocatePivot();
+        const int x = viewer_->camera.pivotScreenX, y = viewer_->camera.pivotScreenY;
+        // Window coordinates have y downwards, the pivot's position y upwards.
+        MiddleButtonDown(viewer_->camera, 50, 50);
+        PointerMove(viewer_->camera, settings_, viewer_->view, viewer_->box, 70, 60, 0);
+        PointerMove(viewer_->camera, settings_, viewer_->view, viewer_->box, 90, 40, 0);
+        MiddleButtonUp(viewer_->camera, 90, 40);
+        viewer_->LocatePivot();
+        EXPECT_NEAR(viewer_->camera.pivotScreenX, x + 40, 1);
+        EXPECT_NEAR(viewer_->camera.pivotScreenY, y + 10, 1);
+    }
+}
+
 TEST_F(GlRender, HardwareReportNamesTheRenderer)
 {
     GlView view;
