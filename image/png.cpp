@@ -19,6 +19,8 @@ constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Deflate emits at most 258 bytes per two bits of input (a 1-bit length code and a 1-bit distance
 // code), so no zlib stream expands by more than this.
 constexpr uint64_t kMaxDeflateRatio = 1032;
+// No compressed ancillary chunk (text, colour profile) may make libpng allocate more than this.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
 
 struct SpanSource {
     const uint8_t* data;
@@ -42,20 +44,30 @@ void ReadFromSpan(png_structp png, png_bytep out, size_t length)
 
 void OnWarning(png_structp, png_const_charp) {}
 
-// The bytes of all IDAT chunks, found by walking the chunk list after the signature; 0 when the
-// list is cut short before any. libpng checks the chunks themselves; this only bounds the picture.
-uint64_t CompressedImageBytes(std::span<const uint8_t> bytes)
+// The chunk list after the signature, walked before libpng sees the file: libpng allocates a
+// chunk's stated length before it can tell that the file ends first, so every chunk must lie
+// inside the file, up to and including IEND.
+struct ChunkList {
+    bool fitsTheFile = false;
+    uint64_t imageDataBytes = 0;  // the bytes of all IDAT chunks
+};
+
+ChunkList WalkChunks(std::span<const uint8_t> bytes)
 {
+    ChunkList list;
     ByteCursor cursor(bytes);
     cursor.Skip(sizeof kSignature);
-    uint64_t total = 0;
     while (cursor.Remaining() >= 12) {
         const uint32_t length = cursor.BE32();
         const uint32_t type = cursor.BE32();
-        if (type == 0x49444154) total += length;  // "IDAT"
-        if (type == 0x49454E44 || !cursor.Skip(uint64_t{length} + 4)) break;  // "IEND"
+        if (length > 0x7FFFFFFFu || !cursor.Skip(uint64_t{length} + 4)) return list;
+        if (type == 0x49444154) list.imageDataBytes += length;  // "IDAT"
+        if (type == 0x49454E44) {                             // "IEND"
+            list.fitsTheFile = true;
+            return list;
+        }
     }
-    return total;
+    return list;
 }
 
 struct PngHeader {
@@ -135,6 +147,8 @@ std::unique_ptr<Texture> DecodePng(std::span<const uint8_t> bytes, bool verifyCh
     if (bytes.size() < sizeof kSignature || std::memcmp(bytes.data(), kSignature, sizeof kSignature) != 0) {
         return nullptr;
     }
+    const ChunkList chunks = WalkChunks(bytes);
+    if (!chunks.fitsTheFile) return nullptr;
     PngReader reader;
     if (!reader.Ready()) return nullptr;
     png_structp png = reader.Png();
@@ -142,6 +156,7 @@ std::unique_ptr<Texture> DecodePng(std::span<const uint8_t> bytes, bool verifyCh
     png_set_read_fn(png, &source, ReadFromSpan);
     // libpng refuses larger sides itself, before it allocates anything for the rows.
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     if (!verifyChecksums) png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
 
     PngHeader header;
@@ -149,7 +164,7 @@ std::unique_ptr<Texture> DecodePng(std::span<const uint8_t> bytes, bool verifyCh
     if (header.channels != 3 || header.bitDepth != 8 || header.rowBytes != uint64_t{header.width} * 3) return nullptr;
     // A picture its compressed data cannot hold is refused before its pixels are allocated.
     const uint64_t storedBytes = (uint64_t{header.width} * header.height * header.bitsPerPixel + 7) / 8;
-    if (storedBytes > CompressedImageBytes(bytes) * kMaxDeflateRatio) return nullptr;
+    if (storedBytes > chunks.imageDataBytes * kMaxDeflateRatio) return nullptr;
 
     std::unique_ptr<Texture> image = NewBlackImage(header.width, header.height);
     if (!image) return nullptr;

@@ -343,6 +343,14 @@ TEST(PngReader, DamagedAndHostileFilesAreRefused)
     for (const Row& row : table) {
         EXPECT_EQ(DecodePng(Bytes(row.bytes)), nullptr) << row.what;
     }
+    // A chunk that claims more bytes than the file holds (libpng would allocate its length before
+    // finding the end): refused whether or not checksums are checked.
+    std::string longChunk = good.substr(0, good.size() - 12);
+    PutBE32(longChunk, 0x6E004D66);
+    longChunk += "tEXtdate:create";
+    EXPECT_EQ(DecodePng(Bytes(longChunk)), nullptr);
+    EXPECT_EQ(DecodePng(Bytes(longChunk), false), nullptr);
+    EXPECT_EQ(DecodePng(Bytes(WithHeaderSize(good, 16384, 16384)), false), nullptr);
     // Only the checksums stood in the way of these: the fuzzing mode reads them.
     EXPECT_NE(DecodePng(Bytes(WithBadCrc(good, "IDAT")), false), nullptr);
     EXPECT_NE(DecodePng(Bytes(WithBadCrc(good, "IHDR")), false), nullptr);
