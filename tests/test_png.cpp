@@ -98,7 +98,7 @@ std::string EncodePng(const PngPicture& picture)
     return out;
 }
 
-std::span<const uint8_t> Bytes(const std::string& bytes)
+std::span<const uint8_t> AsSpan(const std::string& bytes)
 {
     return {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
 }
@@ -221,7 +221,7 @@ TEST(PngReader, EveryColourTypeAndDepthDecodesToRgbBottomRowFirst)
         SCOPED_TRACE(row.what);
         const std::string bytes = EncodePng(row.picture);
         ASSERT_FALSE(bytes.empty());
-        const auto image = DecodePng(Bytes(bytes));
+        const auto image = DecodePng(AsSpan(bytes));
         EXPECT_TRUE(HasPixels(image.get(), row.picture.width, row.picture.height, row.expected));
     }
 }
@@ -252,11 +252,9 @@ std::string Join(const std::vector<Chunk>& chunks)
 {
     std::string out = "\x89PNG\r\n\x1a\n";
     for (const Chunk& chunk : chunks) {
-        PutBE32(out, static_cast<uint32_t>(chunk.data.size()));
         const std::string body = chunk.type + chunk.data;
-        out += body;
-        PutBE32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                                 static_cast<uInt>(body.size()))));
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+        out += Bytes().Be32(static_cast<uint32_t>(chunk.data.size())).Text(body).Be32(static_cast<uint32_t>(crc)).data;
     }
     return out;
 }
@@ -264,10 +262,7 @@ std::string Join(const std::vector<Chunk>& chunks)
 std::string WithHeaderSize(const std::string& bytes, uint32_t width, uint32_t height)
 {
     std::vector<Chunk> chunks = Chunks(bytes);
-    std::string size;
-    PutBE32(size, width);
-    PutBE32(size, height);
-    chunks[0].data.replace(0, 8, size);
+    chunks[0].data.replace(0, 8, Bytes().Be32(width).Be32(height).data);
     return Join(chunks);
 }
 
@@ -290,7 +285,7 @@ std::string SmallRgb()
 TEST(PngReader, DamagedAndHostileFilesAreRefused)
 {
     const std::string good = SmallRgb();
-    ASSERT_NE(DecodePng(Bytes(good)), nullptr);
+    ASSERT_NE(DecodePng(AsSpan(good)), nullptr);
     const std::vector<Chunk> chunks = Chunks(good);
     ASSERT_EQ(chunks.front().type, "IHDR");
     ASSERT_EQ(chunks.back().type, "IEND");
@@ -341,19 +336,18 @@ TEST(PngReader, DamagedAndHostileFilesAreRefused)
         {"16384 square over a tiny image", WithHeaderSize(good, 16384, 16384)},
     };
     for (const Row& row : table) {
-        EXPECT_EQ(DecodePng(Bytes(row.bytes)), nullptr) << row.what;
+        EXPECT_EQ(DecodePng(AsSpan(row.bytes)), nullptr) << row.what;
     }
     // A chunk that claims more bytes than the file holds (libpng would allocate its length before
     // finding the end): refused whether or not checksums are checked.
     std::string longChunk = good.substr(0, good.size() - 12);
-    PutBE32(longChunk, 0x6E004D66);
-    longChunk += "tEXtdate:create";
-    EXPECT_EQ(DecodePng(Bytes(longChunk)), nullptr);
-    EXPECT_EQ(DecodePng(Bytes(longChunk), false), nullptr);
-    EXPECT_EQ(DecodePng(Bytes(WithHeaderSize(good, 16384, 16384)), false), nullptr);
+    longChunk += Bytes().Be32(0x6E004D66).Text("tEXtdate:create").data;
+    EXPECT_EQ(DecodePng(AsSpan(longChunk)), nullptr);
+    EXPECT_EQ(DecodePng(AsSpan(longChunk), false), nullptr);
+    EXPECT_EQ(DecodePng(AsSpan(WithHeaderSize(good, 16384, 16384)), false), nullptr);
     // Only the checksums stood in the way of these: the fuzzing mode reads them.
-    EXPECT_NE(DecodePng(Bytes(WithBadCrc(good, "IDAT")), false), nullptr);
-    EXPECT_NE(DecodePng(Bytes(WithBadCrc(good, "IHDR")), false), nullptr);
+    EXPECT_NE(DecodePng(AsSpan(WithBadCrc(good, "IDAT")), false), nullptr);
+    EXPECT_NE(DecodePng(AsSpan(WithBadCrc(good, "IHDR")), false), nullptr);
 }
 
 TEST(PngReader, EveryTruncationIsRefused)
@@ -371,12 +365,12 @@ TEST(PngReader, DamagedAncillaryChunkIsSkippedAndTheLargestSideIsRead)
     std::vector<Chunk> chunks = Chunks(SmallRgb());
     chunks.insert(chunks.begin() + 1, Chunk{"tEXt", std::string("Comment\0hello", 13)});
     const std::string withText = WithBadCrc(Join(chunks), "tEXt");
-    EXPECT_TRUE(HasPixels(DecodePng(Bytes(withText)).get(), 7, 5, Colour));
+    EXPECT_TRUE(HasPixels(DecodePng(AsSpan(withText)).get(), 7, 5, Colour));
 
     const std::string wide = EncodePng({.width = kMaxImageSide, .height = 2, .sample = [](int x, int y, int c) {
                                             return (x + y + c) % 256;
                                         }});
-    const auto image = DecodePng(Bytes(wide));
+    const auto image = DecodePng(AsSpan(wide));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, kMaxImageSide);
     // Bottom row (y = 1) first: its last pixel holds (16383 + 1 + c) % 256.
