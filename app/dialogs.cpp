@@ -44,13 +44,13 @@ constexpr const char* kMailAddress = "mailto:viewer@solvane.example";
 // it a moment after it maps): placement follows the frame until then.
 constexpr int kPlacementSettleMs = 1500;
 
-// Keeps a dialog's frame at the main window's bottom-left corner while the window manager frames
-// it, then leaves it where the user puts it.
-class BottomLeftPlacer : public QObject {
+// Keeps a dialog's frame at its place over the main window (centred, or at the bottom-left
+// corner) while the window manager frames it, then leaves it where the user puts it.
+class DialogPlacer : public QObject {
 public:
-    static constexpr const char* kName = "bottom_left_placer";
-
-    BottomLeftPlacer(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
+    static constexpr const char* kName = "dialog_placer";
+    // toolBandHeight < 0: centred over the main window.
+    DialogPlacer(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
         : QObject(dialog), dialog_(dialog), mainWindow_(mainWindow), toolBandHeight_(toolBandHeight)
     {
         setObjectName(kName);
@@ -61,8 +61,13 @@ public:
     {
         if (!mainWindow_) return;
         const QRect frame = dialog_->frameGeometry();
-        const QPoint corner = ParameterDialogCorner(mainWindow_, toolBandHeight_);
-        QPoint topLeft(corner.x(), corner.y() - frame.height() + 1);
+        QPoint topLeft;
+        if (toolBandHeight_ < 0) {
+            topLeft = mainWindow_->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+        } else {
+            const QPoint corner = ParameterDialogCorner(mainWindow_, toolBandHeight_);
+            topLeft = QPoint(corner.x(), corner.y() - frame.height() + 1);
+        }
         // Never above the top of the screen the main window is on.
         if (const QScreen* screen = mainWindow_->screen()) {
             topLeft.setY(std::max(topLeft.y(), screen->availableGeometry().top()));
@@ -125,10 +130,20 @@ void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
 {
     if (!mainWindow) return;
     dialog->adjustSize();
-    auto* placer = static_cast<BottomLeftPlacer*>(
-        dialog->findChild<QObject*>(BottomLeftPlacer::kName, Qt::FindDirectChildrenOnly));
-    if (!placer) placer = new BottomLeftPlacer(dialog, mainWindow, toolBandHeight);
+    auto* placer =
+        static_cast<DialogPlacer*>(dialog->findChild<QObject*>(DialogPlacer::kName, Qt::FindDirectChildrenOnly));
+    if (!placer) placer = new DialogPlacer(dialog, mainWindow, std::max(toolBandHeight, 0));
     placer->Place();
+}
+
+void CentreOverMainWindow(QWidget* box, QWidget* mainWindow)
+{
+    if (!mainWindow) return;
+    box->adjustSize();
+    // A box opened over another dialog still centres over the main window, the topmost owner.
+    QWidget* owner = mainWindow;
+    while (owner->parentWidget()) owner = owner->parentWidget();
+    (new DialogPlacer(box, owner, -1))->Place();
 }
 
 void ShowError(QWidget* parent, const QString& message, bool fatal)
@@ -149,6 +164,7 @@ void ShowError(QWidget* parent, const QString& message, bool fatal)
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignRight);
+    CentreOverMainWindow(&box, parent);
     box.exec();
     if (fatal) std::exit(-1);
 }
@@ -181,6 +197,7 @@ StatusBox::StatusBox(QWidget* parent, bool withProgress) : QDialog(parent)
         layout->addWidget(progress_);
     }
     setModal(false);
+    CentreOverMainWindow(this, parent);
 }
 
 void StatusBox::SetRange(int minimum, int maximum)
@@ -229,6 +246,7 @@ LoadingBox::LoadingBox(QWidget* parent) : QDialog(parent)
     cancel_->setObjectName("cancel_1023");
     layout->addWidget(cancel_, 0, Qt::AlignRight);
     setModal(false);
+    CentreOverMainWindow(this, parent);
 }
 
 SavingBox::SavingBox(QWidget* parent) : QDialog(parent)
@@ -245,6 +263,7 @@ SavingBox::SavingBox(QWidget* parent) : QDialog(parent)
     progress_->setMinimumWidth(280);
     layout->addWidget(progress_);
     setModal(false);
+    CentreOverMainWindow(this, parent);
 }
 
 void SavingBox::SetProgress(int value)
@@ -389,6 +408,7 @@ void ShowAboutBox(QWidget* parent)
     QObject::connect(mailButton, &QPushButton::clicked, &box,
                      [&box] { OpenInBrowser(&box, QUrl(kMailAddress), "a mail message"); });
     QObject::connect(close, &QPushButton::clicked, &box, &QDialog::accept);
+    CentreOverMainWindow(&box, parent);
     box.exec();
 }
 
@@ -414,6 +434,7 @@ void ShowHardwareReport(QWidget* parent, const QString& report)
     close->setObjectName("close_8");
     layout->addWidget(close, 0, Qt::AlignRight);
     QObject::connect(close, &QPushButton::clicked, &box, &QDialog::accept);
+    CentreOverMainWindow(&box, parent);
     box.exec();
 }
 

@@ -24,6 +24,9 @@ void ApplyDialogLook(QWidget* dialog);
 // Where a parameter dialog's frame puts its bottom-left corner: at the main window's left plus
 // the frame width, and its bottom minus the frame height minus the tool band's height.
 QPoint ParameterDialogCorner(QWidget* mainWindow, int toolBandHeight);
+// Centres a message-type box (error, status, loading, saving, About, hardware report) over the
+// main window that owns mainWindow; call it when the box is built, before it is shown.
+void CentreOverMainWindow(QWidget* box, QWidget* mainWindow);
 // Puts a parameter dialog (scale, decimate, gamma, texture map, background, HTML export) there;
 // call it before showing the dialog. The frame the window manager adds later is allowed for.
 void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight);
