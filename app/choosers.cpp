@@ -9,6 +9,8 @@
 namespace solvane {
 namespace {
 
+constexpr QSize kChooserSize(760, 480);
+
 // The extension that selects a save-model row for the file a model was loaded from; formats
 // without a row of their own (and files without an extension) start on the scene row.
 struct PreselectedRow {
@@ -222,8 +224,11 @@ std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSpe
     if (!directory.isEmpty() && QDir(directory).exists()) dialog->setDirectory(directory);
     if (!name.isEmpty()) dialog->selectFile(name);
     if (spec.extensionFollowsRow) FollowRowWithExtension(dialog.get(), spec);
+    // Room for the file list's columns without cutting their texts short.
+    const QSize size = dialog->sizeHint().expandedTo(kChooserSize);
     dialog->setSizeGripEnabled(spec.resizable);
-    if (!spec.resizable) dialog->setFixedSize(dialog->sizeHint());
+    if (spec.resizable) dialog->resize(size);
+    else dialog->setFixedSize(size);
     return dialog;
 }
 

@@ -40,6 +40,11 @@ constexpr int kAboutPictureSide = 128;
 constexpr const char* kWebPage = "https://solvane.example/viewer/";
 constexpr const char* kMailAddress = "mailto:viewer@solvane.example";
 
+// What a title bar needs beside the title: the window manager's icon and buttons.
+constexpr int kTitleButtonsWidth = 130;
+// Status boxes are wide enough to read their message at a glance.
+constexpr int kStatusBoxWidth = 300;
+
 // How long after a parameter dialog is shown its frame may still change (a window manager frames
 // it a moment after it maps): placement follows the frame until then.
 constexpr int kPlacementSettleMs = 1500;
@@ -100,6 +105,13 @@ private:
     QDeadlineTimer settle_{0};
 };
 
+// A dialog at least as wide as its title, with room for the window manager's buttons.
+void FitTitle(QWidget* dialog)
+{
+    const int title = dialog->fontMetrics().horizontalAdvance(dialog->windowTitle());
+    dialog->setMinimumWidth(std::max(dialog->minimumWidth(), title + kTitleButtonsWidth));
+}
+
 }  // namespace
 
 void ApplyDialogLook(QWidget* dialog)
@@ -129,6 +141,7 @@ QPoint ParameterDialogCorner(QWidget* mainWindow, int toolBandHeight)
 void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
 {
     if (!mainWindow) return;
+    FitTitle(dialog);
     dialog->adjustSize();
     auto* placer =
         static_cast<DialogPlacer*>(dialog->findChild<QObject*>(DialogPlacer::kName, Qt::FindDirectChildrenOnly));
@@ -139,6 +152,7 @@ void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight)
 void CentreOverMainWindow(QWidget* box, QWidget* mainWindow)
 {
     if (!mainWindow) return;
+    FitTitle(box);
     box->adjustSize();
     // A box opened over another dialog still centres over the main window, the topmost owner.
     QWidget* owner = mainWindow;
@@ -185,6 +199,7 @@ StatusBox::StatusBox(QWidget* parent, bool withProgress) : QDialog(parent)
     setObjectName(withProgress ? "UI_STATUS" : "UI_STATUS_NOPROGRESS");
     setWindowTitle("Status...");
     ApplyDialogLook(this);
+    setMinimumWidth(kStatusBoxWidth);
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel(StatusText());
     text->setObjectName("text_1090");

@@ -78,7 +78,9 @@ void OpenHelpPage(QWidget* parent, const QString& name, const QString& what)
 {
     const QString path = FindHelpPage(name);
     if (path.isEmpty()) {
-        QString text = QString("The %1 is not installed with this copy of Solvane.\n\nIt was looked for in:\n").arg(what);
+        QString named = what;
+        if (!named.isEmpty()) named[0] = named[0].toUpper();
+        QString text = QString("%1 is not installed with this copy of Solvane.\n\nIt was looked for in:\n").arg(named);
         text += HelpPageFolders().join('\n');
         QMessageBox box(QMessageBox::Warning, "Help Page Not Found", text, QMessageBox::Ok, parent);
         box.setObjectName("no_help_page_box");

@@ -34,7 +34,8 @@ using UrlOpener = std::function<bool(const QUrl& url)>;
 void SetUrlOpener(UrlOpener opener);
 bool OpenUrl(const QUrl& url);
 
-// Opens url; when nothing can show it, tells the user so (what names the page, for the message).
+// Opens url; when nothing can show it, tells the user so (what names the page for the message:
+// "the Solvane Viewer FAQ").
 void OpenInBrowser(QWidget* parent, const QUrl& url, const QString& what);
 // Opens an installed help page in the browser; a missing page or browser is reported.
 void OpenHelpPage(QWidget* parent, const QString& name, const QString& what);

@@ -16,12 +16,12 @@ void HardwareReport(CommandContext& context, const CommandRow&)
 // The guide and the FAQ are pages installed with the program, shown in the desktop's browser.
 void UserGuide(CommandContext& context, const CommandRow&)
 {
-    OpenHelpPage(context.Window(), kUserGuidePage, "Solvane Viewer User's Guide");
+    OpenHelpPage(context.Window(), kUserGuidePage, "the Solvane Viewer User's Guide");
 }
 
 void Faq(CommandContext& context, const CommandRow&)
 {
-    OpenHelpPage(context.Window(), kFaqPage, "Solvane Viewer FAQ");
+    OpenHelpPage(context.Window(), kFaqPage, "the Solvane Viewer FAQ");
 }
 
 void About(CommandContext& context, const CommandRow&)
