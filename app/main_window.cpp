@@ -47,6 +47,7 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
 {
     setObjectName("MainWindow");
     setWindowTitle("Solvane Viewer");
+    setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     view_ = new ViewWidget(settings_, this);
     setCentralWidget(view_);
