@@ -42,25 +42,25 @@ QString RowExtension(const ChooserRow& row)
 
 // The row a filter text names: the dialog reports either the whole filter or, with the patterns
 // hidden, the label alone. -1 when none does.
-int RowOfFilter(const ChooserSpec& spec, const QString& text)
+int RowOfFilter(const ChooserSetup& setup, const QString& text)
 {
-    const QStringList filters = NameFilters(spec);
-    for (int row = 0; row < static_cast<int>(spec.rows.size()); ++row) {
-        if (filters[row] == text || spec.rows[row].label == text.trimmed()) return row;
+    const QStringList filters = NameFilters(setup);
+    for (int row = 0; row < static_cast<int>(setup.rows.size()); ++row) {
+        if (filters[row] == text || setup.rows[row].label == text.trimmed()) return row;
     }
     return -1;
 }
 
 // Qt's save dialog already changes the extension of a typed name when another row is picked;
 // this adds the row's extension to a name typed without one.
-void FollowRowWithExtension(QFileDialog* dialog, const ChooserSpec& spec)
+void FollowRowWithExtension(QFileDialog* dialog, const ChooserSetup& setup)
 {
-    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, spec](const QString& filter) {
-        const int row = RowOfFilter(spec, filter);
-        if (row >= 0) dialog->setDefaultSuffix(RowExtension(spec.rows[row]));
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog, setup](const QString& filter) {
+        const int row = RowOfFilter(setup, filter);
+        if (row >= 0) dialog->setDefaultSuffix(RowExtension(setup.rows[row]));
     });
-    if (spec.selectedRow >= 0 && spec.selectedRow < static_cast<int>(spec.rows.size())) {
-        dialog->setDefaultSuffix(RowExtension(spec.rows[spec.selectedRow]));
+    if (setup.selectedRow >= 0 && setup.selectedRow < static_cast<int>(setup.rows.size())) {
+        dialog->setDefaultSuffix(RowExtension(setup.rows[setup.selectedRow]));
     }
 }
 
@@ -73,11 +73,11 @@ QString PathWithoutExtension(const QString& path)
     return dot > slash ? path.left(dot) : path;
 }
 
-ChooserSpec OpenModelChooser(const QString& directory)
+ChooserSetup OpenModelChooser(const QString& directory)
 {
-    ChooserSpec spec;
-    spec.title = "Solvane Open 3D File";
-    spec.rows = {
+    ChooserSetup setup;
+    setup.title = "Solvane Open 3D File";
+    setup.rows = {
         {"All Files", "*.*"},
         {"All Supported Files", "*.svo;*.svs;*.3dm;*.3d2;*.3ds;*.prj;*.cob;*.scn;*.dxf;*.lwo;*.mdl;*.md2;*.md3;*.nff;"
                                 "*.obj;*.off;*.ply;*.pro;*.vtk;*.x"},
@@ -102,17 +102,17 @@ ChooserSpec OpenModelChooser(const QString& directory)
         {"(.vtk) VTK Object", "*.vtk"},
         {"(.x) Microsoft DirectX", "*.x"},
     };
-    spec.directory = directory;
-    spec.initialName = "*.*";
-    spec.mustExist = true;
-    return spec;
+    setup.directory = directory;
+    setup.initialName = "*.*";
+    setup.mustExist = true;
+    return setup;
 }
 
-ChooserSpec SaveModelChooser(const QString& currentPath)
+ChooserSetup SaveModelChooser(const QString& currentPath)
 {
-    ChooserSpec spec;
-    spec.title = "Solvane Save 3D File";
-    spec.rows = {
+    ChooserSetup setup;
+    setup.title = "Solvane Save 3D File";
+    setup.rows = {
         {"(.svs) Solvane Scene", "*.svs"},
         {"(.svo) Solvane Object", "*.svo"},
         {"(.3d2) Stereo CAD-3D Object", "*.3d2"},
@@ -134,31 +134,31 @@ ChooserSpec SaveModelChooser(const QString& currentPath)
     };
     const QString extension = FileExtension(currentPath);
     for (const PreselectedRow& preselected : kPreselectedRows) {
-        if (extension == preselected.extension) spec.selectedRow = static_cast<int>(preselected.row);
+        if (extension == preselected.extension) setup.selectedRow = static_cast<int>(preselected.row);
     }
-    spec.initialName = PathWithoutExtension(currentPath);
-    spec.save = true;
-    spec.overwritePrompt = true;
-    spec.extensionFollowsRow = true;
-    return spec;
+    setup.initialName = PathWithoutExtension(currentPath);
+    setup.save = true;
+    setup.overwritePrompt = true;
+    setup.extensionFollowsRow = true;
+    return setup;
 }
 
-ChooserSpec SaveWebPageChooser(const QString& currentPath)
+ChooserSetup SaveWebPageChooser(const QString& currentPath)
 {
-    ChooserSpec spec;
-    spec.title = "Solvane Save HTML File";
-    spec.rows = {{"(.htm) Web Document", "*.htm;*.html"}};
-    spec.initialName = PathWithoutExtension(currentPath);
-    spec.save = true;
-    spec.overwritePrompt = true;
-    spec.extensionFollowsRow = true;
-    return spec;
+    ChooserSetup setup;
+    setup.title = "Solvane Save HTML File";
+    setup.rows = {{"(.htm) Web Document", "*.htm;*.html"}};
+    setup.initialName = PathWithoutExtension(currentPath);
+    setup.save = true;
+    setup.overwritePrompt = true;
+    setup.extensionFollowsRow = true;
+    return setup;
 }
 
-ChooserSpec ExportImageChooser(const QString& currentPath)
+ChooserSetup ExportImageChooser(const QString& currentPath)
 {
-    ChooserSpec spec;
-    spec.rows = {
+    ChooserSetup setup;
+    setup.rows = {
         {"(.bmp) Windows bitmap (24 bit)", "*.bmp"},
         {"(.jpg) JPEG", "*.jpg"},
         {"(.pcx) PC Paintbrush (8-bit)", "*.pcx"},
@@ -167,27 +167,27 @@ ChooserSpec ExportImageChooser(const QString& currentPath)
         {"(.tga) TGA", "*.tga"},
         {"(.png) Portable Network Graphics", "*.png"},
     };
-    spec.initialName = currentPath.size() < 2 ? QString("untitled") : PathWithoutExtension(currentPath);
-    spec.save = true;
-    spec.overwritePrompt = true;
+    setup.initialName = currentPath.size() < 2 ? QString("untitled") : PathWithoutExtension(currentPath);
+    setup.save = true;
+    setup.overwritePrompt = true;
     // This chooser keeps the size it opens with.
-    spec.resizable = false;
-    spec.extensionFollowsRow = true;
-    return spec;
+    setup.resizable = false;
+    setup.extensionFollowsRow = true;
+    return setup;
 }
 
-ChooserSpec AnyFileChooser()
+ChooserSetup AnyFileChooser()
 {
-    ChooserSpec spec;
-    spec.initialName = "*.*";
-    spec.mustExist = true;
-    return spec;
+    ChooserSetup setup;
+    setup.initialName = "*.*";
+    setup.mustExist = true;
+    return setup;
 }
 
-QStringList NameFilters(const ChooserSpec& spec)
+QStringList NameFilters(const ChooserSetup& setup)
 {
     QStringList filters;
-    for (const ChooserRow& row : spec.rows) {
+    for (const ChooserRow& row : setup.rows) {
         QStringList patterns = row.patterns.split(';', Qt::SkipEmptyParts);
         // "*.*" means every file here, also those without an extension; Qt's "*" does.
         for (QString& pattern : patterns) {
@@ -198,24 +198,24 @@ QStringList NameFilters(const ChooserSpec& spec)
     return filters;
 }
 
-std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSpec& spec)
+std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSetup& setup)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, spec.title);
+    auto dialog = std::make_unique<QFileDialog>(parent, setup.title);
     dialog->setObjectName("file_chooser");
     // Qt's own dialog: the same on every desktop, and reachable by the program's tests.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     // Only the labels show: the patterns are in them already.
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog->setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog->setFileMode(spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
-    const QStringList filters = NameFilters(spec);
+    dialog->setAcceptMode(setup.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(setup.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !setup.overwritePrompt);
+    const QStringList filters = NameFilters(setup);
     if (!filters.isEmpty()) {
         dialog->setNameFilters(filters);
-        dialog->selectNameFilter(filters.value(spec.selectedRow, filters.front()));
+        dialog->selectNameFilter(filters.value(setup.selectedRow, filters.front()));
     }
-    QString directory = spec.directory;
-    QString name = spec.initialName;
+    QString directory = setup.directory;
+    QString name = setup.initialName;
     if (name.contains('/')) {
         const QFileInfo info(name);
         if (directory.isEmpty()) directory = info.absolutePath();
@@ -223,22 +223,22 @@ std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSpe
     }
     if (!directory.isEmpty() && QDir(directory).exists()) dialog->setDirectory(directory);
     if (!name.isEmpty()) dialog->selectFile(name);
-    if (spec.extensionFollowsRow) FollowRowWithExtension(dialog.get(), spec);
+    if (setup.extensionFollowsRow) FollowRowWithExtension(dialog.get(), setup);
     // Room for the file list's columns without cutting their texts short.
     const QSize size = dialog->sizeHint().expandedTo(kChooserSize);
-    dialog->setSizeGripEnabled(spec.resizable);
-    if (spec.resizable) dialog->resize(size);
+    dialog->setSizeGripEnabled(setup.resizable);
+    if (setup.resizable) dialog->resize(size);
     else dialog->setFixedSize(size);
     return dialog;
 }
 
-std::optional<ChosenFile> RunChooser(QWidget* parent, const ChooserSpec& spec)
+std::optional<ChosenFile> RunChooser(QWidget* parent, const ChooserSetup& setup)
 {
-    const auto dialog = MakeChooserDialog(parent, spec);
+    const auto dialog = MakeChooserDialog(parent, setup);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
     ChosenFile chosen;
     chosen.path = dialog->selectedFiles().front();
-    chosen.row = std::max(RowOfFilter(spec, dialog->selectedNameFilter()), 0);
+    chosen.row = std::max(RowOfFilter(setup, dialog->selectedNameFilter()), 0);
     return chosen;
 }
 

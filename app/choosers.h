@@ -1,5 +1,5 @@
 // The file choosers: open a model, save a model, save a web page, export an image, choose any
-// file. Each is described by a ChooserSpec (title, filter rows, initial name, options) and shown
+// file. Each is described by a ChooserSetup (title, filter rows, initial name, options) and shown
 // on Qt's own file dialog, so it looks and behaves the same on every desktop. A chooser returns
 // the chosen path (and, for the save choosers, the filter row chosen), or nothing when cancelled.
 #pragma once
@@ -23,7 +23,7 @@ struct ChooserRow {
     QString patterns;
 };
 
-struct ChooserSpec {
+struct ChooserSetup {
     // Empty: the dialog's own title ("Open" or "Save As").
     QString title;
     std::vector<ChooserRow> rows;
@@ -62,23 +62,23 @@ constexpr int kExportImageRowCount = 7;
 QString PathWithoutExtension(const QString& path);
 
 // "Solvane Open 3D File": every supported model format; directory is the folder shown first.
-ChooserSpec OpenModelChooser(const QString& directory);
+ChooserSetup OpenModelChooser(const QString& directory);
 // "Solvane Save 3D File" for the model loaded from currentPath: the row of its format is
 // preselected where the list has one, else the first (scene) row.
-ChooserSpec SaveModelChooser(const QString& currentPath);
+ChooserSetup SaveModelChooser(const QString& currentPath);
 // "Solvane Save HTML File".
-ChooserSpec SaveWebPageChooser(const QString& currentPath);
+ChooserSetup SaveWebPageChooser(const QString& currentPath);
 // The image export chooser; "untitled" when no model path is known.
-ChooserSpec ExportImageChooser(const QString& currentPath);
+ChooserSetup ExportImageChooser(const QString& currentPath);
 // Any existing file.
-ChooserSpec AnyFileChooser();
+ChooserSetup AnyFileChooser();
 
 // The rows as Qt name filters ("label (*.a *.b)"), in order.
-QStringList NameFilters(const ChooserSpec& spec);
-// The dialog for a spec, ready to exec().
-std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSpec& spec);
+QStringList NameFilters(const ChooserSetup& setup);
+// The dialog for a setup, ready to exec().
+std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSetup& setup);
 // Shows the dialog; the chosen file and row, or nothing when cancelled.
-std::optional<ChosenFile> RunChooser(QWidget* parent, const ChooserSpec& spec);
+std::optional<ChosenFile> RunChooser(QWidget* parent, const ChooserSetup& setup);
 
 std::optional<QString> ChooseModelToOpen(QWidget* parent, const QString& directory);
 std::optional<ChosenFile> ChooseModelToSave(QWidget* parent, const QString& currentPath);

@@ -83,10 +83,10 @@ Result Drive(const std::function<Result()>& run, Shown* shown, const QString& na
     return result;
 }
 
-QStringList Labels(const ChooserSpec& spec)
+QStringList Labels(const ChooserSetup& setup)
 {
     QStringList labels;
-    for (const ChooserRow& row : spec.rows) labels << row.label + " | " + row.patterns;
+    for (const ChooserRow& row : setup.rows) labels << row.label + " | " + row.patterns;
     return labels;
 }
 
@@ -115,15 +115,15 @@ TEST(ChoosersGui, OpenModelOffersEveryFormatAndNeedsAnExistingFile)
     EXPECT_EQ(shown.filters[2], "(.svo) Solvane Object (*.svo)");
     EXPECT_EQ(shown.filters[21], "(.x) Microsoft DirectX (*.x)");
     // Every extension of the supported row has its own row, in the same order.
-    const ChooserSpec spec = OpenModelChooser(folder);
-    const QStringList supported = spec.rows[1].patterns.split(';');
-    for (int i = 0; i < supported.size(); ++i) EXPECT_EQ(spec.rows[2 + i].patterns, supported[i]) << i;
+    const ChooserSetup setup = OpenModelChooser(folder);
+    const QStringList supported = setup.rows[1].patterns.split(';');
+    for (int i = 0; i < supported.size(); ++i) EXPECT_EQ(setup.rows[2 + i].patterns, supported[i]) << i;
 }
 
 TEST(ChoosersGui, SaveModelRowsAreTheEighteenWrittenFormats)
 {
-    const ChooserSpec spec = SaveModelChooser("/models/teapot.obj");
-    EXPECT_EQ(Labels(spec), QStringList({
+    const ChooserSetup setup = SaveModelChooser("/models/teapot.obj");
+    EXPECT_EQ(Labels(setup), QStringList({
                                 "(.svs) Solvane Scene | *.svs",
                                 "(.svo) Solvane Object | *.svo",
                                 "(.3d2) Stereo CAD-3D Object | *.3d2",
@@ -143,9 +143,9 @@ TEST(ChoosersGui, SaveModelRowsAreTheEighteenWrittenFormats)
                                 "(.x) DirectX Binary Model | *.x",
                                 "(.x) DirectX ASCII Model | *.x",
                             }));
-    EXPECT_EQ(static_cast<int>(spec.rows.size()), kSaveModelRowCount);
-    EXPECT_EQ(spec.rows[static_cast<int>(SaveModelRow::DirectXText)].label, "(.x) DirectX ASCII Model");
-    EXPECT_EQ(spec.rows[static_cast<int>(SaveModelRow::Obj)].patterns, "*.obj");
+    EXPECT_EQ(static_cast<int>(setup.rows.size()), kSaveModelRowCount);
+    EXPECT_EQ(setup.rows[static_cast<int>(SaveModelRow::DirectXText)].label, "(.x) DirectX ASCII Model");
+    EXPECT_EQ(setup.rows[static_cast<int>(SaveModelRow::Obj)].patterns, "*.obj");
 }
 
 // The row of the loaded file's format where the list has one, by the extension of its name.
@@ -297,8 +297,8 @@ TEST(ChoosersGui, AnyFileChooserListsEveryExistingFile)
     Shown shown;
     const auto chosen = Drive<std::optional<QString>>(
         [&] {
-            ChooserSpec spec = AnyFileChooser();
-            EXPECT_TRUE(spec.rows.empty());
+            ChooserSetup setup = AnyFileChooser();
+            EXPECT_TRUE(setup.rows.empty());
             return ChooseAnyFile(nullptr);
         },
         &shown, QString::fromStdString(plain));
