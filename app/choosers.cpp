@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -226,6 +228,16 @@ std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSet
     if (setup.extensionFollowsRow) FollowRowWithExtension(dialog.get(), setup);
     // Room for the file list's columns without cutting their texts short.
     const QSize size = dialog->sizeHint().expandedTo(kChooserSize);
+    // The detail columns wide enough for a size, a type and a date; the name takes the rest.
+    if (auto* tree = dialog->findChild<QTreeView*>("treeView")) {
+        const QFontMetrics metrics(tree->font());
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        header->resizeSection(1, metrics.horizontalAdvance("000.0 KiB") + 16);
+        header->resizeSection(2, metrics.horizontalAdvance("Wavefront model file") + 16);
+        header->resizeSection(3, metrics.horizontalAdvance("00/00/0000 00:00 AM") + 16);
+    }
     dialog->setSizeGripEnabled(setup.resizable);
     if (setup.resizable) dialog->resize(size);
     else dialog->setFixedSize(size);
