@@ -20,4 +20,12 @@ std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
     }
 }
 
+std::unique_ptr<Texture> LoadChosenImage(std::string_view path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    const FormatId id = ImageFormatForChosenFile(path);
+    if (id == Format::Unknown) return nullptr;
+    return LoadImageFile(std::string(path).c_str(), id);
+}
+
 }  // namespace solvane

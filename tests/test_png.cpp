@@ -389,6 +389,10 @@ TEST(PngDispatch, NamesAndFilesReachTheReader)
     const std::string png = scratch.Write("models/Wood.png", SmallRgb());
     EXPECT_TRUE(HasPixels(LoadImageFile(png.c_str(), Format::Png).get(), 7, 5, Colour));
     EXPECT_EQ(LoadImageFile((scratch.Path() / "missing.png").string().c_str(), Format::Png), nullptr);
+    // Chosen in a chooser: quotes removed, the last three characters pick the reader.
+    EXPECT_TRUE(HasPixels(LoadChosenImage("\"" + png + "\"").get(), 7, 5, Colour));
+    const std::string unnamed = scratch.Write("picture.gif", SmallRgb());
+    EXPECT_EQ(LoadChosenImage(unnamed), nullptr);
     // The texture search finds it under a Windows path, in another case, beside the model.
     const std::string model = (scratch.Path() / "models" / "house.3ds").string();
     EXPECT_TRUE(HasPixels(LoadTextureImage("C:\\maps\\WOOD.PNG", model).get(), 7, 5, Colour));
