@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+#include "app/commands/handlers.h"
 #include "app/dialogs.h"
 #include "app/settings_store.h"
 #include "app/view_widget.h"
@@ -262,6 +263,12 @@ void MainWindow::ShowAtStart()
     ArmFrameFit(storedFrame_, QMargins());
     SyncUiWithState();
     windowReady_ = true;
+    commands::LoadBackgroundAtStart(*this);
+}
+
+void MainWindow::ImageLoaded(const ImageLoadOutcome& outcome)
+{
+    if (imageLoaded_) imageLoaded_(outcome);
 }
 
 void MainWindow::SyncUiWithState()

@@ -99,6 +99,19 @@ FormatId ImageFormatFromName(std::string_view name)
     return Format::Unknown;
 }
 
+FormatId ImageFormatFromLastThree(std::string_view path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    if (path.size() < 3) return Format::Unknown;
+    const std::string_view last = path.substr(path.size() - 3);
+    // The images a user can pick; SGI RGB is named by models only.
+    for (const auto& [ending, id] : {std::pair{"bmp", Format::Bmp}, {"iff", Format::Iff}, {"jpg", Format::Jpeg},
+                                     {"pcx", Format::Pcx}, {"tga", Format::Tga}, {"ppm", Format::Ppm}}) {
+        if (EqualNoCase(last, ending)) return id;
+    }
+    return Format::Unknown;
+}
+
 FormatId FormatFromMagicBytes(const uint8_t* bytes, size_t count)
 {
     // Unread bytes of the 32-byte window hold 0xCD, as the original fill pattern does.

@@ -51,6 +51,9 @@ FormatId FormatFromMagic(const char* path);
 FormatId FormatFromMagicBytes(const uint8_t* bytes, size_t count);
 // Image id of a texture name's extension (BMP IFF JPG PCX TGA PPM RGB), -1 otherwise.
 FormatId ImageFormatFromName(std::string_view name);
+// Image id of an image file the user chose, by the last three characters of its name in either
+// case: bmp, iff, jpg, pcx, tga, ppm; -1 otherwise. Surrounding double quotes are ignored.
+FormatId ImageFormatFromLastThree(std::string_view path);
 
 const char* FormatShortName(FormatId id);
 const char* ImageFormatName(FormatId id);

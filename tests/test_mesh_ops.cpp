@@ -392,6 +392,14 @@ TEST(TextureImport, ImageTypeComesFromTheExtension)
         {"a.rgb", Format::Unknown}, {"a.jpeg", Format::Unknown}, {"dir.bmp/a", Format::Unknown}, {"a", Format::Unknown}};
     for (const auto& [path, id] : table) EXPECT_EQ(TextureMapImageFormat(path), id) << path;
 
+    // A chosen image file is known by the last three characters of its name, dot or not.
+    const std::pair<const char*, FormatId> chosen[] = {
+        {"a.bmp", Format::Bmp}, {"A.BMP", Format::Bmp}, {"x.Iff", Format::Iff}, {"x.jpg", Format::Jpeg},
+        {"x.PCX", Format::Pcx}, {"x.tga", Format::Tga}, {"\"/tmp/a b.ppm\"", Format::Ppm}, {"noDotjpg", Format::Jpeg},
+        {"a.jpeg", Format::Unknown}, {"a.rgb", Format::Unknown}, {"pm", Format::Unknown}, {"", Format::Unknown},
+        {"a.bmp\"", Format::Unknown}};
+    for (const auto& [path, id] : chosen) EXPECT_EQ(ImageFormatFromLastThree(path), id) << path;
+
     auto model = TexturedCandidate();
     FakeImages images;
     EXPECT_EQ(ImportTextureMap(*model, "photo.gif", images.Loader()).status, TextureImportStatus::UnsupportedExtension);
@@ -416,6 +424,7 @@ TEST(TextureImport, CreatesTheTextureAndCancelRestoresTheMaterials)
     EXPECT_EQ(model->textures[0].name, "maps/wood.TGA");
     EXPECT_EQ(model->textures[0].width, 2);
     EXPECT_EQ(model->textures[0].pixels.size(), 6u);
+    EXPECT_EQ(model->textures[0].mappingMode, 0);  // through the model's texture coordinates
     for (const Material& material : model->materials) {
         EXPECT_EQ(material.textureIndex, 0);
         EXPECT_EQ(material.color, (std::array<float, 3>{1, 1, 1}));

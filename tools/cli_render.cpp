@@ -11,6 +11,7 @@
 #include "load/dispatch.h"
 #include "core/prepare.h"
 #include "tools/cli.h"
+#include "viewer/background.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
 
@@ -20,7 +21,8 @@ namespace {
 constexpr const char* kRenderUsage =
     "usage: solvane-cli render FILE OUT.png [--size WxH] [--mode solid|wireframe|hidden] [--yaw DEG]\n"
     "         [--pitch DEG] [--light on|off] [--texturing on|off] [--axes on|off] [--box on|off]\n"
-    "         [--pivot on|off] [--depth-cue F] [--gamma G] [--background R,G,B] [--times]\n";
+    "         [--pivot on|off] [--depth-cue F] [--gamma G] [--background R,G,B]\n"
+    "         [--background-image FILE] [--background-quality 0..5] [--times]\n";
 
 bool ParseSwitch(const std::string& value, uint8_t& out)
 {
@@ -53,6 +55,8 @@ int RunRender(const std::vector<std::string>& args)
     int width = 1024, height = 768;
     float yaw = 0, pitch = 0;
     bool times = false;
+    std::string backgroundImage;
+    int backgroundQuality = settings.background_texture_quality;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -96,6 +100,12 @@ int RunRender(const std::vector<std::string>& args)
             ok = std::sscanf(value.c_str(), "%f,%f,%f", &settings.bg_color_r, &settings.bg_color_g,
                              &settings.bg_color_b) == 3;
             settings.depthCueColor = settings.Background();
+        } else if (arg == "--background-image") {
+            backgroundImage = value;
+            ok = !value.empty();
+        } else if (arg == "--background-quality") {
+            ok = std::sscanf(value.c_str(), "%d", &backgroundQuality) == 1 && backgroundQuality >= 0 &&
+                 backgroundQuality <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
         } else {
             ok = false;
         }
@@ -127,6 +137,14 @@ int RunRender(const std::vector<std::string>& args)
         return 3;
     }
     Viewer viewer(settings);
+    if (!backgroundImage.empty()) {
+        std::string error;
+        settings.background_texture_quality = backgroundQuality;
+        if (!LoadBackgroundImageFile(viewer, backgroundImage, backgroundQuality, error)) {
+            std::fprintf(stderr, "solvane-cli render: %s\n", error.c_str());
+            return 1;
+        }
+    }
     viewer.InitGl();
     viewer.ResizeView(width, height);
     if (settings.texturing) glEnable(GL_TEXTURE_2D);
