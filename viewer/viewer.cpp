@@ -168,6 +168,11 @@ void Viewer::UploadBackgroundIfNeeded()
     if (background.texture && background.uploadedQuality == background.quality) return;
     background.texture = UploadTexture(*background.image, background.texture, background.quality, true);
     background.uploadedQuality = background.quality;
+    // Stretched once over the view: its edges must not blend with the opposite ones.
+    glBindTexture(GL_TEXTURE_2D, background.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 void Viewer::ApplyLightColour()
