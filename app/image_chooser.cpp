@@ -50,6 +50,7 @@ ImageLoadingBox::ImageLoadingBox(QWidget* parent) : QDialog(parent)
     setObjectName("LOAD2DBOX");
     setWindowTitle("Image Loading Status...");
     ApplyDialogLook(this);
+    setMinimumWidth(340);
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel("Importing Image Data, One Moment Please...");
     text->setObjectName("text");
@@ -59,15 +60,13 @@ ImageLoadingBox::ImageLoadingBox(QWidget* parent) : QDialog(parent)
 
 QString UnknownImageKindMessage(const QString& path)
 {
-    return QString("Images are read from files whose names end in bmp, iff, jpg, pcx, ppm or tga; this one "
-                   "cannot be read:\n%1")
-        .arg(path);
+    return QString("Only images whose names end in bmp, iff, jpg, pcx, ppm or tga can be read:\n%1").arg(path);
 }
 
 QString UnreadableImageMessage(const QString& path)
 {
-    return QString("The image could not be read. The file may be missing or damaged, or hold a kind of image "
-                   "that is not read:\n%1")
+    return QString("The image could not be read. The file may be missing or damaged, or use a variant of its "
+                   "format that is not supported:\n%1")
         .arg(path);
 }
 
@@ -86,6 +85,7 @@ std::unique_ptr<Texture> LoadImageWithStatus(QWidget* parent, const QString& cho
     ImageLoadingBox box(parent);
     box.show();
     box.repaint();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     // The read runs beside the interface thread so the box and the window stay painted; input
     // waits until it is done.

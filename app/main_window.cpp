@@ -331,7 +331,8 @@ void MainWindow::PollJob()
     }
     const int progress = job_.Progress();
     if (loadingBox_ && progress < 500) loadingBox_->Progress()->setValue(progress);
-    if (progress < 500) return;
+    // A command (its dialog, its status box) may hold the shown model: the new one waits for it.
+    if (progress < 500 || commandDepth_ > 0) return;
     pollTimer_.stop();
     if (loadingBox_) {
         loadingBox_->CancelButton()->setEnabled(false);
@@ -409,7 +410,11 @@ void MainWindow::DispatchCommand(int received)
             if (affected) SetChecked(other.number, IsChecked(other, settings_));
         }
     }
-    if (row->handler) row->handler(*this, *row);
+    if (row->handler) {
+        ++commandDepth_;
+        row->handler(*this, *row);
+        --commandDepth_;
+    }
     Repaint();
 }
 

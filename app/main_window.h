@@ -119,6 +119,7 @@ private:
     QTimer pollTimer_;
     QPointer<LoadingBox> loadingBox_;
     bool windowReady_ = false;
+    int commandDepth_ = 0;  // command handlers running (their dialogs run nested event loops)
     bool maximised_ = false;
     // The stored outer rectangle is applied once the window manager has framed the window.
     QRect storedFrame_;

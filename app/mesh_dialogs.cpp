@@ -89,6 +89,7 @@ std::optional<float> RunScaleDialog(QWidget* parent, QWidget* mainWindow, int to
     auto* edit = new QLineEdit("1.0");
     edit->setObjectName("edit_1002");
     edit->setMaxLength(kScaleTextLimit);
+    edit->setMinimumWidth(260);  // room for the title in the frame above
     edit->selectAll();
     groupLayout->addWidget(edit);
     groupLayout->addWidget(new QLabel("Scale must be greater than 0.0"));
@@ -166,6 +167,7 @@ bool RunTextureMapDialog(QWidget* parent, QWidget* mainWindow, int toolBandHeigh
     auto* listLayout = new QVBoxLayout(listGroup);
     auto* list = new QListWidget;
     list->setObjectName("list_1024");
+    list->setMaximumHeight(140);
     listLayout->addWidget(list);
     layout->addWidget(listGroup);
     auto* ok = Button("OK", "ok_1");

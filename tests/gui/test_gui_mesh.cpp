@@ -182,6 +182,34 @@ TEST(MeshGui, ScaleTakesADecimalCommaAndOneChangesNothing)
     EXPECT_EQ(ParseScaleText("1 2").factor, 1.0f);
 }
 
+// A load that finishes while a Mesh dialog is open waits for it: the dialog works on the model it
+// opened over, and the new model is shown afterwards.
+TEST(MeshGui, ALoadFinishingDuringADialogWaitsForIt)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
+    const Model* cube = s.window->CurrentModel();
+    const std::vector<float> before = FirstVertices(s);
+    bool sameModelDuringDialog = false;
+    ModalScript script;
+    script.Then("UI_DIALOG_SCALE", [&](QWidget* dialog) {
+        s.window->StartModelLoad(QString::fromStdString(SamplePath("teapot.obj")));
+        QTest::qWait(1500);  // long enough for the teapot to be read
+        sameModelDuringDialog = s.window->CurrentModel() == cube;
+        Child<QLineEdit>(dialog, "edit_1002")->setText("2");
+        Click(dialog, "ok_1");
+    });
+    script.Start();
+    s.Trigger(command::Scale);
+    ASSERT_TRUE(script.Finished());
+    EXPECT_TRUE(sameModelDuringDialog);
+    EXPECT_EQ(FirstVertices(s)[0], 2 * before[0]);  // the cube was scaled ...
+    ASSERT_TRUE(test::WaitUntil([&] { return !s.window->LoadRunning(); }));
+    EXPECT_EQ(s.window->CurrentModel()->formatId, Format::Obj);  // ... then the teapot shown
+    EXPECT_EQ(TotalVertices(*s.window->CurrentModel()), 1030);
+}
+
 // ---- Decimate ----------------------------------------------------------------------------------
 
 int DecimateOnce(Session& s, int position, bool ok, int* openingPosition = nullptr)
