@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -23,26 +22,30 @@ QString Unquoted(const QString& path)
 
 }  // namespace
 
-QStringList ImageChooserFilters()
+ChooserSetup ImageChooser(const QString& directory)
 {
-    return {
-        "(.bmp) Windows Bitmap (24 bit) (*.bmp)", "(.iff) IFF (ILBM) Image (*.iff)",
-        "(.jpg) JPEG (*.jpg)",                    "(.pcx) PC Paintbrush (8-bit) (*.pcx)",
-        "(.ppm) Portable RGB (24 bit) (*.ppm)",   "(.tga) TGA (*.tga)",
+    ChooserSetup setup;
+    setup.rows = {
+        {"(.bmp) Windows Bitmap (24 bit)", "*.bmp"},
+        {"(.iff) IFF (ILBM) Image", "*.iff"},
+        {"(.jpg) JPEG", "*.jpg"},
+        {"(.pcx) PC Paintbrush (8-bit)", "*.pcx"},
+        {"(.ppm) Portable RGB (24 bit)", "*.ppm"},
+        {"(.tga) TGA", "*.tga"},
+        {"(.png) Portable Network Graphics", "*.png"},
     };
+    setup.directory = directory;
+    setup.initialName = "*.*";
+    setup.mustExist = true;
+    return setup;
 }
 
 std::optional<QString> ChooseImageFile(QWidget* parent, const QString& directory)
 {
-    // An empty caption keeps the dialog's own title for opening a file.
-    QFileDialog dialog(parent, QString(), directory);
-    dialog.setObjectName("image_chooser");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(ImageChooserFilters());
-    dialog.selectFile("*.*");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front();
+    const auto dialog = MakeChooserDialog(parent, ImageChooser(directory));
+    dialog->setObjectName("image_chooser");
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    return dialog->selectedFiles().front();
 }
 
 ImageLoadingBox::ImageLoadingBox(QWidget* parent) : QDialog(parent)
@@ -60,7 +63,7 @@ ImageLoadingBox::ImageLoadingBox(QWidget* parent) : QDialog(parent)
 
 QString UnknownImageKindMessage(const QString& path)
 {
-    return QString("Only images whose names end in bmp, iff, jpg, pcx, ppm or tga can be read:\n%1").arg(path);
+    return QString("Only images whose names end in bmp, iff, jpg, pcx, png, ppm or tga can be read:\n%1").arg(path);
 }
 
 QString UnreadableImageMessage(const QString& path)
@@ -73,7 +76,7 @@ QString UnreadableImageMessage(const QString& path)
 std::unique_ptr<Texture> LoadImageWithStatus(QWidget* parent, const QString& chosen, const ImageLoadedHook& report)
 {
     const QString path = Unquoted(chosen);
-    const FormatId format = ImageFormatFromLastThree(path.toStdString());
+    const FormatId format = ImageFormatForChosenFile(path.toStdString());
     if (format == Format::Unknown) {
         ShowError(parent, UnknownImageKindMessage(path));
         return nullptr;

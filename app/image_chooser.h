@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/choosers.h"
 #include "core/format_id.h"
 #include "core/model.h"
 
@@ -28,10 +29,10 @@ struct ImageLoadOutcome {
 // Called after each read of a recognised image file, successful or not.
 using ImageLoadedHook = std::function<void(const ImageLoadOutcome&)>;
 
-// The chooser's filter rows, in order ("label (pattern)").
-QStringList ImageChooserFilters();
-// The image chooser (Qt's own dialog, the default title, files that exist, "*.*" as the initial
-// name) opened in directory: the chosen path, or nothing when cancelled.
+// The image chooser: the dialog's own title, one row per image kind, "*.*" as the initial name,
+// files that exist; opened in directory.
+ChooserSetup ImageChooser(const QString& directory);
+// Shows the image chooser: the chosen path, or nothing when cancelled.
 std::optional<QString> ChooseImageFile(QWidget* parent, const QString& directory);
 
 // LOAD2DBOX: "Image Loading Status..." with "Importing Image Data, One Moment Please...".

@@ -389,16 +389,9 @@ TEST(TextureImport, ImageTypeComesFromTheExtension)
     const std::pair<const char*, FormatId> table[] = {
         {"a.bmp", Format::Bmp}, {"A.BMP", Format::Bmp}, {"a.iff", Format::Iff}, {"a.Jpg", Format::Jpeg},
         {"a.pcx", Format::Pcx}, {"a.tga", Format::Tga}, {"\"C:\\x y\\a.ppm\"", Format::Ppm},
+        {"a.png", Format::Png}, {"maps/A.PNG", Format::Png},
         {"a.rgb", Format::Unknown}, {"a.jpeg", Format::Unknown}, {"dir.bmp/a", Format::Unknown}, {"a", Format::Unknown}};
     for (const auto& [path, id] : table) EXPECT_EQ(TextureMapImageFormat(path), id) << path;
-
-    // A chosen image file is known by the last three characters of its name, dot or not.
-    const std::pair<const char*, FormatId> chosen[] = {
-        {"a.bmp", Format::Bmp}, {"A.BMP", Format::Bmp}, {"x.Iff", Format::Iff}, {"x.jpg", Format::Jpeg},
-        {"x.PCX", Format::Pcx}, {"x.tga", Format::Tga}, {"\"/tmp/a b.ppm\"", Format::Ppm}, {"noDotjpg", Format::Jpeg},
-        {"a.jpeg", Format::Unknown}, {"a.rgb", Format::Unknown}, {"pm", Format::Unknown}, {"", Format::Unknown},
-        {"a.bmp\"", Format::Unknown}};
-    for (const auto& [path, id] : chosen) EXPECT_EQ(ImageFormatFromLastThree(path), id) << path;
 
     auto model = TexturedCandidate();
     FakeImages images;

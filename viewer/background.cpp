@@ -7,9 +7,9 @@ namespace solvane {
 
 bool LoadBackgroundImageFile(Viewer& viewer, const std::string& path, int quality, std::string& error)
 {
-    const FormatId format = ImageFormatFromLastThree(path);
+    const FormatId format = ImageFormatForChosenFile(path);
     if (format == Format::Unknown) {
-        error = "not an image kind that is read (bmp, iff, jpg, pcx, ppm, tga): " + path;
+        error = "not an image kind that is read (bmp, iff, jpg, pcx, png, ppm, tga): " + path;
         return false;
     }
     std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), format);

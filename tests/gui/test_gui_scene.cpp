@@ -114,7 +114,10 @@ TEST(SceneGui, ImageChooserHasItsTitleFiltersAndOptions)
               EXPECT_EQ(chooser->nameFilters(),
                         QStringList({"(.bmp) Windows Bitmap (24 bit) (*.bmp)", "(.iff) IFF (ILBM) Image (*.iff)",
                                      "(.jpg) JPEG (*.jpg)", "(.pcx) PC Paintbrush (8-bit) (*.pcx)",
-                                     "(.ppm) Portable RGB (24 bit) (*.ppm)", "(.tga) TGA (*.tga)"}));
+                                     "(.ppm) Portable RGB (24 bit) (*.ppm)", "(.tga) TGA (*.tga)",
+                                     "(.png) Portable Network Graphics (*.png)"}));
+              EXPECT_EQ(chooser->selectedNameFilter(), "(.bmp) Windows Bitmap (24 bit)");  // the first row
+              EXPECT_EQ(chooser->acceptMode(), QFileDialog::AcceptOpen);
               EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
               EXPECT_TRUE(chooser->testOption(QFileDialog::DontUseNativeDialog));
               EXPECT_EQ(chooser->findChild<QLineEdit*>("fileNameEdit")->text(), "*.*");
