@@ -53,12 +53,12 @@ ImageLoadingBox::ImageLoadingBox(QWidget* parent) : QDialog(parent)
     setObjectName("LOAD2DBOX");
     setWindowTitle("Image Loading Status...");
     ApplyDialogLook(this);
-    setMinimumWidth(340);
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel("Importing Image Data, One Moment Please...");
     text->setObjectName("text");
     layout->addWidget(text);
     setModal(false);
+    CentreOverMainWindow(this, parent);
 }
 
 QString UnknownImageKindMessage(const QString& path)

@@ -89,7 +89,6 @@ std::optional<float> RunScaleDialog(QWidget* parent, QWidget* mainWindow, int to
     auto* edit = new QLineEdit("1.0");
     edit->setObjectName("edit_1002");
     edit->setMaxLength(kScaleTextLimit);
-    edit->setMinimumWidth(260);  // room for the title in the frame above
     edit->selectAll();
     groupLayout->addWidget(edit);
     groupLayout->addWidget(new QLabel("Scale must be greater than 0.0"));

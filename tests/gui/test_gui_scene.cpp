@@ -380,6 +380,61 @@ TEST(SceneGui, BackgroundImageIsReadAgainAtStartWhileEnabled)
     }
 }
 
+// The Mesh and Scene parameter dialogs wear the program's colours and open at the main window's
+// bottom-left corner; the image loading box is centred over the main window.
+TEST(SceneGui, MeshAndSceneDialogsWearTheProgramsColoursAndOpenAtTheBottomLeft)
+{
+    test::FreshStore store;
+    test::ScratchDir dir;
+    const std::string file = WriteQuadrants(dir);
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
+    MainWindow* window = s.window.get();
+    const QPoint corner = ParameterDialogCorner(window, window->ToolBandHeight());
+    for (const auto& [command, name] : {std::pair{command::Scale, "UI_DIALOG_SCALE"},
+                                        {command::Decimate, "UI_DIALOG_DECIMATE"},
+                                        {command::TextureMap, "UI_DIALOG_TEXTUREMAP"},
+                                        {command::BackgroundTexture, "UI_BACKGROUND_BOX"}}) {
+        SCOPED_TRACE(name);
+        ModalScript script;
+        script.Then(name, [&, dialogName = QString(name)](QWidget* dialog) {
+            test::WaitUntil([] { return false; }, 100);  // the placement settles
+            EXPECT_EQ(dialog->frameGeometry().bottomLeft(), corner);
+            dialog->repaint();
+            EXPECT_EQ(dialog->grab().toImage().pixelColor(3, 3), QColor(25, 30, 43));
+            EXPECT_EQ(dialog->palette().color(QPalette::WindowText), QColor(Qt::white));
+            if (dialogName == "UI_BACKGROUND_BOX") {
+                Child<QCheckBox>(dialog, "enable_1088")->setChecked(true);
+                Click(dialog, "browse_1085");
+            }
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        if (QString(name) == "UI_BACKGROUND_BOX") {
+            script.Then("image_chooser", ChooseFile(QString::fromStdString(file)));
+        }
+        BoxWatcher loading("LOAD2DBOX");
+        QRect loadingFrame;
+        QColor loadingColour;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (QWidget* box = test::ShownWindow("LOAD2DBOX")) {
+                loadingFrame = box->frameGeometry();
+                loadingColour = box->grab().toImage().pixelColor(3, 3);
+            }
+        });
+        probe.start(0);
+        script.Start();
+        s.Trigger(command);
+        EXPECT_TRUE(script.Finished());
+        if (QString(name) == "UI_BACKGROUND_BOX") {
+            EXPECT_EQ(loading.seen, 1);
+            EXPECT_EQ(loadingColour, QColor(25, 30, 43));
+            EXPECT_NEAR(loadingFrame.center().x(), window->frameGeometry().center().x(), 2);
+            EXPECT_NEAR(loadingFrame.center().y(), window->frameGeometry().center().y(), 2);
+        }
+    }
+}
+
 // The light colour becomes light 0's diffuse and specular colour, never its ambient one; the lit
 // model takes its hue.
 TEST(SceneGui, LightColorTintsTheLitModelAndLeavesAmbientBlack)
