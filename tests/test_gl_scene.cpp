@@ -64,11 +64,11 @@ TEST_F(GlScene, EveryViewItemComesBackFromAScene)
     settings.depthCueColor = {0.05f, 0.1f, 0.15f};
     settings.gamma_value = 2.4f;
     viewer.SetLightColour({0.25f, 0.5f, 0.75f});
-    auto image = std::make_unique<Texture>();
+    auto image = std::make_shared<Texture>();
     image->width = 2;
     image->height = 2;
     image->pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0};
-    ASSERT_TRUE(viewer.SetBackgroundImage(std::move(image), "/pictures/sky.bmp", true));
+    viewer.SetBackgroundImage(std::move(image), "/pictures/sky.bmp", 2, true);
 
     // Saved as a scene file.
     auto model = TriangleModel();
@@ -117,7 +117,7 @@ TEST_F(GlScene, EveryViewItemComesBackFromAScene)
     EXPECT_EQ(restored.background.fileName, "/pictures/sky.bmp");
     EXPECT_EQ(restored.background.image->pixels, viewer.background.image->pixels);
     EXPECT_TRUE(restored.background.shown);
-    EXPECT_NE(restored.background.texture, 0u);
+    EXPECT_EQ(restored.background.quality, fresh.background_texture_quality);
 
     // The GL state follows: clear colour and the bounding box's colour from the background.
     float clear[4] = {};
@@ -138,6 +138,7 @@ TEST_F(GlScene, EveryViewItemComesBackFromAScene)
     bool red = false;
     for (size_t i = 0; i < pixels.size(); i += 3) red = red || (pixels[i] > 150 && pixels[i + 1] < 80 && pixels[i + 2] < 80);
     EXPECT_TRUE(red);
+    EXPECT_NE(restored.background.texture, 0u);
 
     restored.ReleaseGl();
     viewer.ReleaseGl();
@@ -157,7 +158,10 @@ TEST_F(GlScene, OlderRecordsKeepGammaAndOutOfRangeColoursAreClamped)
     record.gamma = 2.9f;
     record.viewTriple = {1, 1, 1};
     record.background = {1.5f, -2, 0.5f};
+    record.lightColour = {0, 0, 0};
     ApplySceneRecord(viewer, settings, record);
+    // A stored black light is one nobody chose: white.
+    EXPECT_EQ(viewer.lightColor, (std::array<float, 3>{1, 1, 1}));
     EXPECT_EQ(settings.gamma_value, 1.3f);
     EXPECT_EQ(settings.depthCueColor, (std::array<float, 3>{0.2f, 0.2f, 0.2f}));
     EXPECT_EQ(settings.Background(), (std::array<float, 3>{1, 0, 0.5f}));

@@ -90,20 +90,22 @@ void ApplySceneRecord(Viewer& viewer, Settings& settings, const SceneRecord& sce
         settings.gamma_value = std::clamp(scene.gamma, 0.0f, 3.0f);
     }
 
-    // The background image, uploaded at the background quality.
+    // The background image, drawn at the background quality.
     if (scene.HasBackgroundImage() && scene.backgroundPixels.size() ==
                                           static_cast<size_t>(scene.backgroundWidth) * scene.backgroundHeight * 3) {
-        auto image = std::make_unique<Texture>();
+        auto image = std::make_shared<Texture>();
         image->name = scene.backgroundName;
         image->width = scene.backgroundWidth;
         image->height = scene.backgroundHeight;
         image->pixels = scene.backgroundPixels;
-        viewer.SetBackgroundImage(std::move(image), scene.backgroundName, true);
+        viewer.SetBackgroundImage(std::move(image), scene.backgroundName, settings.background_texture_quality, true);
     }
 
-    // GL state: clear colour, bounding-box colour and fill lists from the background; the light.
+    // GL state: clear colour, bounding-box colour and fill lists from the background; the light (a
+    // stored black means none was chosen: white).
     viewer.BackgroundColorChanged();
-    viewer.SetLightColour({Channel(scene.lightColour[0]), Channel(scene.lightColour[1]), Channel(scene.lightColour[2])});
+    viewer.ApplyStoredLightColour(
+        {Channel(scene.lightColour[0]), Channel(scene.lightColour[1]), Channel(scene.lightColour[2])});
 }
 
 }  // namespace solvane
