@@ -2,7 +2,6 @@
 // and prints what it holds, as text or as one JSON object per line.
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -13,6 +12,7 @@
 #include "load/dispatch.h"
 #include "core/mesh_ops.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 
 namespace solvane::cli {
 namespace {
@@ -34,16 +34,9 @@ struct MeshOp {
     double value = 0;
 };
 
-bool ParseNumber(std::string_view text, double& value)
-{
-    // std::from_chars ignores the locale, unlike strtod.
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && ptr == end && !text.empty();
-}
-
-// Parses "normals,triangulate,weld=0.01,..."; false (with a message) on anything unknown.
-bool ParseOps(const std::string& list, std::vector<MeshOp>& ops)
+// Parses "normals,triangulate,weld=0.01,..." onto `ops`; false on an unknown or malformed item,
+// which `bad` then holds.
+bool ParseOps(std::string_view list, std::vector<MeshOp>& ops, std::string& bad)
 {
     size_t begin = 0;
     while (begin <= list.size()) {
@@ -70,10 +63,7 @@ bool ParseOps(const std::string& list, std::vector<MeshOp>& ops)
             if (valid && (op.kind == OpKind::Weld || op.kind == OpKind::Decimate)) valid = op.value >= 0;
         }
         if (!valid) {
-            std::fprintf(stderr,
-                         "solvane-cli info: unknown or malformed operation '%.*s' (use normals, invert-normals, "
-                         "triangulate, tessellate, weld=TOL, decimate=FACTOR, scale=F)\n",
-                         static_cast<int>(item.size()), item.data());
+            bad = item;
             return false;
         }
         ops.push_back(op);
@@ -225,34 +215,18 @@ void LoadOne(InfoResult& r, const std::vector<MeshOp>& ops)
     if (r.model && !r.model->subMeshes.empty()) ApplyOps(*r.model, ops, r.warnings);
 }
 
-}  // namespace
-
-int RunInfo(const std::vector<std::string>& args)
-{
-    bool json = false;
-    std::vector<InfoResult> results;
+struct InfoOptions {
+    std::vector<std::string> paths;
     std::vector<MeshOp> ops;
-    for (size_t a = 0; a < args.size(); ++a) {
-        const std::string& arg = args[a];
-        if (arg == "--json") {
-            json = true;
-        } else if (arg == "--apply" || arg.rfind("--apply=", 0) == 0) {
-            if (arg == "--apply" && a + 1 >= args.size()) {
-                std::fprintf(stderr, "solvane-cli info: --apply needs a list of operations\n");
-                return 2;
-            }
-            if (!ParseOps(arg == "--apply" ? args[++a] : arg.substr(8), ops)) return 2;
-        } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
-            std::fprintf(stderr, "solvane-cli info: unknown option '%s'\n", arg.c_str());
-            return 2;
-        } else {
-            results.emplace_back().path = arg;
-        }
-    }
-    if (results.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli info [--json] [--apply OPS] FILE...\n");
-        return 2;
-    }
+    bool json = false;
+};
+
+int RunInfo(const InfoOptions& options)
+{
+    const bool json = options.json;
+    const std::vector<MeshOp>& ops = options.ops;
+    std::vector<InfoResult> results(options.paths.size());
+    for (size_t i = 0; i < results.size(); ++i) results[i].path = options.paths[i];
 
     // Load on all cores; print in argument order.
     std::atomic<size_t> next{0};
@@ -273,6 +247,36 @@ int RunInfo(const std::vector<std::string>& args)
         allLoaded = allLoaded && r.model;
     }
     return allLoaded ? 0 : 1;
+}
+
+}  // namespace
+
+CommandRun AddInfoCommand(CLI::App& command)
+{
+    auto o = std::make_shared<InfoOptions>();
+    AddPathList(command, "FILE", o->paths, "the models to load");
+    command.add_flag("--json", o->json, "print one JSON object per file instead of text");
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--apply",
+            [o](const std::vector<std::string>& lists) {
+                for (const std::string& list : lists) {
+                    std::string bad;
+                    if (!ParseOps(list, o->ops, bad)) {
+                        throw CLI::ValidationError("--apply", "unknown or malformed operation '" + bad +
+                                                                  "' (use normals, invert-normals, triangulate, "
+                                                                  "tessellate, weld=TOL, decimate=FACTOR, scale=F)");
+                    }
+                }
+            },
+            "mesh operations to apply after loading, in order; may be repeated")
+        ->type_name("OPS")
+        ->allow_extra_args(false);
+    command.footer(
+        "OPS is a comma-separated list of: normals (generate them), invert-normals, triangulate,\n"
+        "tessellate, weld=TOL (merge vertices within TOL), decimate=FACTOR (weld within FACTOR, 0 to 1,\n"
+        "times the sum of the bounding box's six coordinates over 3), scale=F (F above 0).");
+    return [o] { return RunInfo(*o); };
 }
 
 }  // namespace solvane::cli
