@@ -156,7 +156,7 @@ TEST_F(GlSnapshots, ThumbnailsAreDrawnAtTheirPlaceAndSize)
 {
     const std::vector<uint8_t> plain = view_.Frame();
     ASSERT_EQ(TakeSnapshot(viewer()), SnapshotOutcome::Taken);
-    SceneSnapshot& snapshot = *viewer().snapshots.slots[0];
+    SceneSnapshot& snapshot = *viewer().snapshots.entries[0];
     snapshot.x = 60;
     snapshot.y = 10;
     // At the texture's own size every pixel shows one texel, unfiltered.
@@ -202,7 +202,7 @@ TEST_F(GlSnapshots, TheTwentySixthIsRefusedAndTheOthersStay)
     EXPECT_EQ(viewer().snapshots.count, kMaxSnapshots);
     EXPECT_EQ(TakeSnapshot(viewer()), SnapshotOutcome::Full);
     EXPECT_EQ(viewer().snapshots.count, kMaxSnapshots);
-    for (const auto& slot : viewer().snapshots.slots) {
+    for (const auto& slot : viewer().snapshots.entries) {
         ASSERT_TRUE(slot);
         cells.insert({slot->x, slot->y});
     }
@@ -227,16 +227,16 @@ TEST(SnapshotPlacement, ColumnsFillTopToBottomAndFreedCellsAreReused)
         auto snapshot = std::make_unique<SceneSnapshot>();
         PlaceThumbnail(set, edge, 160, 120, snapshot->x, snapshot->y);
         EXPECT_EQ(std::make_pair(snapshot->x, snapshot->y), expected[i]) << i;
-        set.slots[i] = std::move(snapshot);
+        set.entries[i] = std::move(snapshot);
     }
     int32_t x = -1, y = -1;
     PlaceThumbnail(set, edge, 160, 120, x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 0)) << "every cell taken";
-    set.slots[4].reset();
+    set.entries[4].reset();
     PlaceThumbnail(set, edge, 160, 120, x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(50, 50));
     // A thumbnail dragged off its cell frees the cell.
-    set.slots[0]->x = 13;
+    set.entries[0]->x = 13;
     PlaceThumbnail(set, edge, 160, 120, x, y);
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 0));
 }
@@ -246,9 +246,9 @@ TEST(SnapshotPlacement, ColumnsFillTopToBottomAndFreedCellsAreReused)
 TEST(SnapshotHitTest, CornersRestoreAndDeleteTheRestDrags)
 {
     SnapshotSet set;
-    set.slots[2] = std::make_unique<SceneSnapshot>();
-    set.slots[2]->x = 40;
-    set.slots[2]->y = 30;
+    set.entries[2] = std::make_unique<SceneSnapshot>();
+    set.entries[2]->x = 40;
+    set.entries[2]->y = 30;
     const int s = 150, b = 17;
     struct Case {
         int u, v;
@@ -284,7 +284,7 @@ TEST(SnapshotHitTest, ButtonAreasFollowEverySize)
     for (const SnapshotSize& size : kSnapshotSizes) {
         EXPECT_EQ(SnapshotButtonForEdge(size.edge), size.button);
         SnapshotSet set;
-        set.slots[0] = std::make_unique<SceneSnapshot>();
+        set.entries[0] = std::make_unique<SceneSnapshot>();
         const int s = size.edge, b = size.button;
         EXPECT_EQ(SnapshotHitTest(set, s, b, b, b - 1).part, ThumbnailPart::RestoreButton) << s;
         EXPECT_EQ(SnapshotHitTest(set, s, b, b + 1, 0).part, ThumbnailPart::Body) << s;
@@ -304,9 +304,9 @@ TEST(SnapshotHitTest, LowestSlotWinsAndDragFollowsTheGrab)
 {
     SnapshotSet set;
     for (int slot : {5, 1}) {
-        set.slots[slot] = std::make_unique<SceneSnapshot>();
-        set.slots[slot]->x = slot * 10;
-        set.slots[slot]->y = 0;
+        set.entries[slot] = std::make_unique<SceneSnapshot>();
+        set.entries[slot]->x = slot * 10;
+        set.entries[slot]->y = 0;
     }
     const ThumbnailHit hit = SnapshotHitTest(set, 100, 10, 70, 50);
     EXPECT_EQ(hit.slot, 1);
@@ -315,8 +315,8 @@ TEST(SnapshotHitTest, LowestSlotWinsAndDragFollowsTheGrab)
     set.grabX = hit.grabX;
     set.grabY = hit.grabY;
     EXPECT_TRUE(DragThumbnail(set, 170, 80));
-    EXPECT_EQ(set.slots[1]->x, 110);
-    EXPECT_EQ(set.slots[1]->y, 30);
+    EXPECT_EQ(set.entries[1]->x, 110);
+    EXPECT_EQ(set.entries[1]->y, 30);
 }
 
 // ---- Restoring -------------------------------------------------------------------------------------

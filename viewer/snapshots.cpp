@@ -232,7 +232,7 @@ int SnapshotButtonSize(const Settings& settings)
 void SnapshotSet::Recount()
 {
     count = 0;
-    for (const auto& slot : slots) count += slot != nullptr;
+    for (const auto& slot : entries) count += slot != nullptr;
 }
 
 const std::vector<uint8_t>& TitleStrip()
@@ -276,7 +276,7 @@ void PlaceThumbnail(const SnapshotSet& snapshots, int edge, int viewWidth, int v
     for (int cx = 0; cx < viewWidth - 10; cx += step) {
         for (int cy = 0; cy < viewHeight - 10; cy += step) {
             bool taken = false;
-            for (const auto& slot : snapshots.slots) taken = taken || (slot && slot->x == cx && slot->y == cy);
+            for (const auto& slot : snapshots.entries) taken = taken || (slot && slot->x == cx && slot->y == cy);
             if (!taken) {
                 x = cx;
                 y = cy;
@@ -294,7 +294,7 @@ SnapshotOutcome TakeSnapshot(Viewer& viewer, int* slot)
     if (!rows) return SnapshotOutcome::NoBits;
     int free = -1;
     for (int i = 0; i < kMaxSnapshots && free < 0; ++i) {
-        if (!viewer.snapshots.slots[i]) free = i;
+        if (!viewer.snapshots.entries[i]) free = i;
     }
     if (free < 0) return SnapshotOutcome::Full;
 
@@ -308,7 +308,7 @@ SnapshotOutcome TakeSnapshot(Viewer& viewer, int* slot)
     }
     PlaceThumbnail(viewer.snapshots, viewer.settings().current_snapshot_size, viewer.view.viewWidth,
                    viewer.view.viewHeight, snapshot->x, snapshot->y);
-    viewer.snapshots.slots[free] = std::move(snapshot);
+    viewer.snapshots.entries[free] = std::move(snapshot);
     viewer.snapshots.Recount();
     if (slot) *slot = free;
     return SnapshotOutcome::Taken;
@@ -316,8 +316,8 @@ SnapshotOutcome TakeSnapshot(Viewer& viewer, int* slot)
 
 void RestoreSnapshot(Viewer& viewer, int slot)
 {
-    if (slot < 0 || slot >= kMaxSnapshots || !viewer.snapshots.slots[slot]) return;
-    const SceneSnapshot& snapshot = *viewer.snapshots.slots[slot];
+    if (slot < 0 || slot >= kMaxSnapshots || !viewer.snapshots.entries[slot]) return;
+    const SceneSnapshot& snapshot = *viewer.snapshots.entries[slot];
     Settings& s = viewer.settings();
     Model* model = viewer.CurrentModel();
 
@@ -384,9 +384,9 @@ void RestoreSnapshot(Viewer& viewer, int slot)
 void DeleteSnapshot(Viewer& viewer, int slot)
 {
     SnapshotSet& snapshots = viewer.snapshots;
-    if (slot < 0 || slot >= kMaxSnapshots || !snapshots.slots[slot]) return;
-    FreeThumbnailTexture(*snapshots.slots[slot]);
-    snapshots.slots[slot].reset();
+    if (slot < 0 || slot >= kMaxSnapshots || !snapshots.entries[slot]) return;
+    FreeThumbnailTexture(*snapshots.entries[slot]);
+    snapshots.entries[slot].reset();
     if (snapshots.dragged == slot) snapshots.dragged = -1;
     snapshots.Recount();
 }
@@ -398,7 +398,7 @@ void ClearAllSnapshots(Viewer& viewer)
 
 void ReleaseSnapshotGl(SnapshotSet& snapshots)
 {
-    for (auto& slot : snapshots.slots) {
+    for (auto& slot : snapshots.entries) {
         if (slot) FreeThumbnailTexture(*slot);
     }
 }
@@ -414,7 +414,7 @@ void DrawThumbnails(Viewer& viewer)
     const OverlayPass pass = BeginOverlay(0, w, -h, 0);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-    for (auto& slot : snapshots.slots) {
+    for (auto& slot : snapshots.entries) {
         if (!slot) continue;
         SceneSnapshot& snapshot = *slot;
         if (!snapshot.thumbTexture || snapshot.uploadedGamma != s.gamma_value) UploadThumbnail(snapshot, s.gamma_value);
@@ -432,7 +432,7 @@ ThumbnailHit SnapshotHitTest(const SnapshotSet& snapshots, int edge, int button,
 {
     ThumbnailHit hit;
     for (int slot = 0; slot < kMaxSnapshots; ++slot) {
-        const SceneSnapshot* snapshot = snapshots.slots[slot].get();
+        const SceneSnapshot* snapshot = snapshots.entries[slot].get();
         if (!snapshot) continue;
         const int x = snapshot->x, y = snapshot->y;
         if (u < x || u > x + edge - 4 || v < y || v > y + edge) continue;
@@ -453,8 +453,8 @@ ThumbnailHit SnapshotHitTest(const SnapshotSet& snapshots, int edge, int button,
 
 bool DragThumbnail(SnapshotSet& snapshots, int u, int v)
 {
-    if (snapshots.dragged < 0 || !snapshots.slots[snapshots.dragged]) return false;
-    SceneSnapshot& snapshot = *snapshots.slots[snapshots.dragged];
+    if (snapshots.dragged < 0 || !snapshots.entries[snapshots.dragged]) return false;
+    SceneSnapshot& snapshot = *snapshots.entries[snapshots.dragged];
     snapshot.x = u - snapshots.grabX;
     snapshot.y = v - snapshots.grabY;
     return true;

@@ -86,7 +86,7 @@ struct SceneSnapshot {
 
 // The 25 slots; an empty slot holds null.
 struct SnapshotSet {
-    std::array<std::unique_ptr<SceneSnapshot>, kMaxSnapshots> slots;
+    std::array<std::unique_ptr<SceneSnapshot>, kMaxSnapshots> entries;
     int count = 0;
     bool suppressed = false;  // set while a capture draws the frame: no thumbnails then
     int dragged = -1;         // slot of the thumbnail being dragged, -1 for none
