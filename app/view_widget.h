@@ -11,6 +11,12 @@
 
 namespace solvane {
 
+// What a press on a snapshot thumbnail's corner buttons asks of the window.
+struct ThumbnailActions {
+    std::function<void(int slot)> restore;
+    std::function<void(int slot)> remove;
+};
+
 class ViewWidget : public QOpenGLWidget {
 public:
     ViewWidget(Settings& settings, QWidget* parent = nullptr);
@@ -23,6 +29,7 @@ public:
     void WithContext(const std::function<void()>& work);
     // Frames painted so far.
     int FramesPainted() const { return frames_; }
+    void SetThumbnailActions(ThumbnailActions actions) { thumbnailActions_ = std::move(actions); }
 
 protected:
     void initializeGL() override;
@@ -35,11 +42,16 @@ protected:
 private:
     void ReleaseGl();
     QPoint DevicePoint(const QPointF& position) const;
+    // A left press on a thumbnail: its buttons or the start of a drag. False when none is hit.
+    bool PressThumbnail(const QPoint& point);
 
     Viewer viewer_;
     QElapsedTimer clock_;
     bool initialised_ = false;
     int frames_ = 0;
+    ThumbnailActions thumbnailActions_;
+    // The left press went to a thumbnail: its release is not navigation.
+    bool pressOnThumbnail_ = false;
 };
 
 }  // namespace solvane

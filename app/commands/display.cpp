@@ -1,12 +1,25 @@
 // The Display menu.
 #include <GL/gl.h>
 
+#include <QMessageBox>
+
 #include "app/commands/handlers.h"
+#include "app/eye_filter_dialog.h"
 #include "app/view_widget.h"
 #include "viewer/camera.h"
+#include "viewer/snapshots.h"
 #include "viewer/viewer.h"
 
 namespace solvane::commands {
+namespace {
+
+// FIXME: the filter image comes through the shared image chooser and its loading box once they exist.
+FilterImageSource FilterImageChooser(CommandContext&)
+{
+    return {};
+}
+
+}  // namespace
 
 void ResetView(CommandContext& context, const CommandRow&)
 {
@@ -44,6 +57,33 @@ void Texturing(CommandContext& context, const CommandRow&)
 void Culling(CommandContext& context, const CommandRow&)
 {
     context.WithGl([&] { context.viewer().ApplyCullingState(); });
+}
+
+void TakeSnapshot(CommandContext& context, const CommandRow&)
+{
+    SnapshotOutcome outcome = SnapshotOutcome::Taken;
+    context.WithGl([&] { outcome = solvane::TakeSnapshot(context.viewer()); });
+    context.UpdateCommandStates();
+    // The capture drew into the view without its thumbnails: it is drawn whole again after the box.
+    context.Repaint();
+    if (outcome == SnapshotOutcome::NoBits) {
+        QMessageBox::critical(context.Window(), "no bits, huh?", "COULDn'T GET NO BITS!");
+    } else if (outcome == SnapshotOutcome::Full) {
+        QMessageBox::critical(context.Window(), "AHHHHHHHHHH!!!!!!!!!!!!!", "TOO MANY SNAP!!!!!!");
+    }
+}
+
+void ClearSnapshots(CommandContext& context, const CommandRow&)
+{
+    context.WithGl([&] { ClearAllSnapshots(context.viewer()); });
+    context.UpdateCommandStates();
+}
+
+void EyeFilter(CommandContext& context, const CommandRow&)
+{
+    Viewer& viewer = context.viewer();
+    RunEyeFilterDialog(context.Window(), context.settings(), viewer.eyeFilter, [&context] { context.Repaint(); },
+                       FilterImageChooser(context));
 }
 
 }  // namespace solvane::commands
