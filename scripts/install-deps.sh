@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
   xvfb xauth x11-apps imagemagick openbox
+  poppler-utils
 )
 
 missing=()
