@@ -556,6 +556,7 @@ TEST(EyeFilterGui, WashReachesTheWindowAndItsSettingsAreStored)
             Child<QSlider>(dialog, "slider_1051")->setValue(100);
         }, true);
         const int painted = s.View()->FramesPainted();
+        s.window->Repaint();
         ASSERT_TRUE(WaitUntil([&] { return s.View()->FramesPainted() > painted; }));
         const QImage frame = s.View()->grabFramebuffer();
         EXPECT_EQ(frame.pixelColor(10, 10), QColor(0, 0, 255));
@@ -603,6 +604,7 @@ TEST(EyeFilterGui, ChosenImageIsTickedAndDrawnAtItsOpacity)
     EXPECT_FLOAT_EQ(filter.imageAlpha, 1.0f);
     EXPECT_EQ(filter.ImagePath(), "/pictures/red.bmp");
     const int painted = s.View()->FramesPainted();
+    s.window->Repaint();
     ASSERT_TRUE(WaitUntil([&] { return s.View()->FramesPainted() > painted; }));
     const QImage frame = s.View()->grabFramebuffer();
     EXPECT_EQ(frame.pixelColor(frame.width() / 2, frame.height() / 2), QColor(255, 0, 0));
