@@ -30,6 +30,7 @@ constexpr int BoundingBox = 40025;
 constexpr int Wireframe = 40027;
 constexpr int Solid = 40028;
 constexpr int About = 40030;
+constexpr int SaveAs = 40033;
 constexpr int DepthCueOff = 40051;  // 40051..40061: the depth-cueing entries
 constexpr int DepthCue99 = 40061;
 constexpr int MaterialDialog = 40062;
@@ -48,6 +49,7 @@ constexpr int SnapshotSmaller = 40123;
 constexpr int SnapshotSmallest = 40124;
 constexpr int ClearSnapshots = 40127;
 constexpr int ExportToPrinter = 40129;
+constexpr int UserGuide = 40131;
 constexpr int EyeFilter = 40132;
 constexpr int InvertNormals = 40136;
 constexpr int GammaCorrection = 40169;
@@ -63,6 +65,7 @@ constexpr int Triangulate = 40233;
 constexpr int QualityVeryHigh = 40235;
 constexpr int QualityHigh = 40236;
 constexpr int PivotCenter = 40238;
+constexpr int Faq = 40241;
 constexpr int HardwareReport = 40242;
 
 // Toolbar buttons and the other short aliases of menu commands.
@@ -78,6 +81,7 @@ constexpr int ButtonBox = 9;
 constexpr int ButtonPivot = 10;
 constexpr int ButtonSpin = 11;
 constexpr int ButtonTexture = 13;
+constexpr int ButtonSave = 15;
 constexpr int ButtonLight = 16;
 constexpr int ButtonRotate = 17;
 constexpr int ButtonFly = 18;
@@ -140,6 +144,8 @@ struct ToolbarButton {
     const char* tooltip = nullptr;
 };
 
+// A push row without a handler is a command still to come: it has no menu item yet, and its
+// toolbar button is shown greyed.
 struct CommandRow {
     int number = 0;
     // The menu the item sits in, as the menu texts from the menu bar down joined by "/". A submenu
@@ -165,5 +171,7 @@ const CommandRow* FindCommand(int number);
 bool IsChecked(const CommandRow& row, const Settings& settings);
 // A toggle flips its flag; a radio row sets its group's fields so that it alone is chosen.
 void ApplySetting(const CommandRow& row, Settings& settings);
+// Whether the row does anything yet (see CommandRow).
+bool IsAvailableYet(const CommandRow& row);
 
 }  // namespace solvane

@@ -187,11 +187,7 @@ void RunEyeFilterDialog(QWidget* window, Settings& settings, EyeFilter& filter, 
                         const FilterImageSource& chooseImage)
 {
     EyeFilterDialog dialog(window, settings, filter, repaint, chooseImage);
-    dialog.adjustSize();
-    if (window) {
-        const QRect frame = window->frameGeometry();
-        dialog.move(frame.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
-    }
+    CentreOverMainWindow(&dialog, window);
     dialog.exec();
 }
 

@@ -54,8 +54,9 @@ void ViewWidget::ReleaseGl()
 
 void ViewWidget::resizeGL(int width, int height)
 {
-    const qreal ratio = devicePixelRatioF();
-    viewer_.ResizeView(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+    // The framebuffer has the widget's size in device pixels, rounded as Qt sizes it.
+    const QSize device = QSize(width, height) * devicePixelRatioF();
+    viewer_.ResizeView(device.width(), device.height());
 }
 
 void ViewWidget::paintGL()

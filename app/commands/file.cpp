@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "app/commands/handlers.h"
-#include "app/dialogs.h"
+#include "app/choosers.h"
 #include "app/print_view.h"
 
 namespace solvane::commands {
