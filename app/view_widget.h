@@ -1,5 +1,5 @@
-// The GL surface of the main window: a thin QOpenGLWidget that hands painting, resizing and the
-// mouse to the viewer.
+// The GL surface of the main window: a thin QOpenGLWidget that hands painting, resizing, the mouse
+// and its wheel to the viewer.
 #pragma once
 
 #include <QElapsedTimer>
@@ -38,12 +38,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // One step of the wheel zooms (rotate mode) or flies one step (fly mode).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void ReleaseGl();
     QPoint DevicePoint(const QPointF& position) const;
     // A left press on a thumbnail: its buttons or the start of a drag. False when none is hit.
     bool PressThumbnail(const QPoint& point);
+    // The trackball turns about the pivot's place in the window: find it again after the view
+    // offset changed.
+    void RelocatePivot();
 
     Viewer viewer_;
     QElapsedTimer clock_;
@@ -52,6 +57,7 @@ private:
     ThumbnailActions thumbnailActions_;
     // The left press went to a thumbnail: its release is not navigation.
     bool pressOnThumbnail_ = false;
+    int wheelUnits_ = 0;  // wheel rotation not yet a whole step (fine-grained wheels, touchpads)
 };
 
 }  // namespace solvane

@@ -134,13 +134,13 @@ int RunRender(const RenderOptions& options)
 
     std::shared_ptr<Texture> filterImage;
     if (!options.filterImagePath.empty()) {
-        const FormatId kind = ImageFormatFromName(options.filterImagePath);
-        if (kind == Format::Unknown) {
+        // Named as in the viewer's image chooser: the kind is the name's last three characters.
+        if (ImageFormatForChosenFile(options.filterImagePath) == Format::Unknown) {
             std::fprintf(stderr, "solvane-cli render: %s: not an image file this program reads (bmp, iff, jpg, pcx, "
-                         "ppm, tga)\n", options.filterImagePath.c_str());
+                         "png, ppm, tga)\n", options.filterImagePath.c_str());
             return 1;
         }
-        filterImage = LoadImageFile(options.filterImagePath.c_str(), kind);
+        filterImage = LoadChosenImage(options.filterImagePath);
         if (!filterImage) {
             std::fprintf(stderr, "solvane-cli render: %s: cannot read the filter image\n", options.filterImagePath.c_str());
             return 1;
@@ -285,7 +285,7 @@ CommandRun AddRenderCommand(CLI::App& command)
         command, "--filter-image",
         [o](std::string_view v) { return ParseFilterImage(v, o->filterImagePath, o->filterImageAlpha); },
         "FILE[,ALPHA]", "an image file, then optionally a comma and an opacity from 0 to 1",
-        "eye filter: stretch the image (bmp, iff, jpg, pcx, ppm, tga) over the picture at opacity ALPHA (default "
+        "eye filter: stretch the image (bmp, iff, jpg, pcx, png, ppm, tga) over the picture at opacity ALPHA (default "
         "0.5), under the --wash colour");
     command.add_flag("--times", o->times, "print the time of each step on standard error");
     return [o] { return RunRender(*o); };

@@ -174,8 +174,7 @@ void RestoreBackground(Viewer& viewer, const SceneSnapshot& snapshot)
         return;
     }
     // The file is read again: the picture is the file's as it is now.
-    std::unique_ptr<Texture> image =
-        LoadImageFile(snapshot.backgroundFile.c_str(), ImageFormatFromName(snapshot.backgroundFile));
+    std::unique_ptr<Texture> image = LoadChosenImage(snapshot.backgroundFile);
     if (!image) {
         viewer.background.shown = false;
         return;
