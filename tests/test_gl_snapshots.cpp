@@ -430,6 +430,16 @@ TEST_F(GlSnapshots, RestoreBringsBackEveryStoredItem)
              for (int32_t index : m.subMeshes[0].faceMaterials) values.push_back(static_cast<float>(index));
              return values;
          }},
+        {"normals",
+         [](Viewer& v, Settings&, Model& m) {
+             // As the inversion command runs it.
+             ScaleNormals(m, -1.0f);
+             v.normalsInverted = !v.normalsInverted;
+         },
+         [](const Viewer& v, const Settings&, const Model& m) {
+             return Floats({float(v.normalsInverted), m.subMeshes[0].normals[0], m.subMeshes[0].normals[1],
+                            m.subMeshes[0].normals[2]});
+         }},
         {"model scale",
          [](Viewer& v, Settings&, Model& m) {
              ScaleModel(m, 3);
@@ -486,7 +496,7 @@ TEST_F(GlSnapshots, RestoreBringsBackEveryStoredItem)
              auto image = std::make_unique<Texture>();
              image->width = image->height = 1;
              image->pixels = {0, 0, 255};
-             v.SetBackgroundImage(std::move(image), blue, !v.background.shown);
+             v.SetBackgroundImage(std::move(image), blue, 3, !v.background.shown);
          },
          [](const Viewer& v, const Settings& s, const Model&) {
              const float first = v.background.image ? v.background.image->pixels[0] : -1.0f;
@@ -500,7 +510,7 @@ TEST_F(GlSnapshots, RestoreBringsBackEveryStoredItem)
     auto image = std::make_unique<Texture>();
     image->width = image->height = 1;
     image->pixels = {255, 0, 0};
-    viewer().SetBackgroundImage(std::move(image), red, true);
+    viewer().SetBackgroundImage(std::move(image), red, 3, true);
     viewer().camera.stepAngle = 0.5f;
     viewer().camera.stepAxis = {0, 1, 0};
     ASSERT_EQ(TakeSnapshot(viewer()), SnapshotOutcome::Taken);
@@ -564,7 +574,7 @@ TEST_F(GlSnapshots, UnreadableBackgroundFileLeavesNoBackgroundShown)
     auto image = std::make_unique<Texture>();
     image->width = image->height = 1;
     image->pixels = {0, 255, 0};
-    viewer().SetBackgroundImage(std::move(image), path, true);
+    viewer().SetBackgroundImage(std::move(image), path, 3, true);
     ASSERT_EQ(TakeSnapshot(viewer()), SnapshotOutcome::Taken);
     std::filesystem::remove(path);
     RestoreSnapshot(viewer(), 0);

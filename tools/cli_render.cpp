@@ -18,6 +18,7 @@
 #include "load/dispatch.h"
 #include "tools/cli.h"
 #include "tools/cli_options.h"
+#include "viewer/background.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
 
@@ -33,6 +34,7 @@ struct RenderOptions {
     bool washOn = false;
     std::string filterImagePath;  // empty: no image layer
     float filterImageAlpha = 0.5f;
+    std::string backgroundImage;  // empty: none
 };
 
 constexpr int kMaxSide = 8192;
@@ -154,6 +156,13 @@ int RunRender(const RenderOptions& options)
         return 3;
     }
     Viewer viewer(settings);
+    if (!options.backgroundImage.empty()) {
+        std::string error;
+        if (!LoadBackgroundImageFile(viewer, options.backgroundImage, settings.background_texture_quality, error)) {
+            std::fprintf(stderr, "solvane-cli render: %s\n", error.c_str());
+            return 1;
+        }
+    }
     viewer.InitGl();
     viewer.ResizeView(width, height);
     if (settings.texturing) glEnable(GL_TEXTURE_2D);
@@ -287,6 +296,25 @@ CommandRun AddRenderCommand(CLI::App& command)
         "FILE[,ALPHA]", "an image file, then optionally a comma and an opacity from 0 to 1",
         "eye filter: stretch the image (bmp, iff, jpg, pcx, png, ppm, tga) over the picture at opacity ALPHA (default "
         "0.5), under the --wash colour");
+    AddParsedOption(
+        command, "--background-image",
+        [o](std::string_view v) {
+            o->backgroundImage = std::string(v);
+            return !v.empty();
+        },
+        "FILE", "an image file",
+        "draw this image behind the model, stretched over the picture (its kind from the name's last three "
+        "letters: bmp, iff, jpg, pcx, png, ppm or tga)");
+    AddParsedOption(
+        command, "--background-quality",
+        [&settings](std::string_view v) {
+            if (v.size() != 1 || v[0] < '0' || v[0] > '5') return false;
+            settings.background_texture_quality = v[0] - '0';
+            return true;
+        },
+        "0..5", "a whole number from 0 to 5",
+        "texture quality of the background image, 16 to 512 texels a side (default " +
+            std::to_string(settings.background_texture_quality) + ")");
     command.add_flag("--times", o->times, "print the time of each step on standard error");
     return [o] { return RunRender(*o); };
 }

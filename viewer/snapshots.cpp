@@ -127,6 +127,7 @@ void RecordState(const Viewer& viewer, const Settings& s, const Model* model, Sc
         for (const SubMesh& mesh : model->subMeshes) snapshot.faceMaterials.push_back(mesh.faceMaterials);
         snapshot.loadScale = model->loadScale;
     }
+    snapshot.normalsInverted = viewer.normalsInverted;
 
     snapshot.washOn = viewer.eyeFilter.washOn;
     snapshot.filterColour = s.EyeFilterColor();
@@ -180,7 +181,8 @@ void RestoreBackground(Viewer& viewer, const SceneSnapshot& snapshot)
         return;
     }
     image->name = snapshot.backgroundFile;
-    viewer.SetBackgroundImage(std::move(image), snapshot.backgroundFile, true);
+    viewer.SetBackgroundImage(std::move(image), snapshot.backgroundFile, viewer.settings().background_texture_quality,
+                              true);
 }
 
 void UploadThumbnail(SceneSnapshot& snapshot, float gamma)
@@ -359,6 +361,11 @@ void RestoreSnapshot(Viewer& viewer, int slot)
 
     if (model) {
         RestoreMaterials(snapshot, *model);
+        // Normals turned round since (or back) light the model from the other side: turn them again.
+        if (snapshot.normalsInverted != viewer.normalsInverted) {
+            ScaleNormals(*model, -1.0f);
+            viewer.normalsInverted = snapshot.normalsInverted;
+        }
         // The model goes back to the size it had; the camera's distance follows it, so the view
         // is the one of the snapshot.
         if (snapshot.loadScale != model->loadScale && snapshot.loadScale > 0 && model->loadScale > 0) {

@@ -1,6 +1,6 @@
 // Scene snapshots: up to 25 small pictures of the view floating over it, each with everything
 // needed to return to that view (camera, colours, display options, gamma, depth cueing, eye filter,
-// materials, model scale, background image). A thumbnail's left corner button restores its view,
+// materials, normals, model scale, background image). A thumbnail's left corner button restores its view,
 // the right one deletes it, and the rest of it drags it about.
 //
 // Positions and sizes are pixels of the view's surface (device pixels on a high-DPI screen),
@@ -67,6 +67,7 @@ struct SceneSnapshot {
     std::vector<Material> materials;
     std::vector<std::vector<int32_t>> faceMaterials;
     float loadScale = 1.0f;
+    bool normalsInverted = false;  // the model's normals were turned round an odd number of times
 
     // Eye filter: the wash's switch, colour and amount.
     bool washOn = false;
@@ -105,8 +106,9 @@ enum class SnapshotOutcome {
 // slot. slot receives the slot used.
 SnapshotOutcome TakeSnapshot(Viewer& viewer, int* slot = nullptr);
 // Puts the slot's view back: camera, colours, options, gamma, depth cueing, eye filter, materials,
-// scale (the model is rescaled when its scale differs) and background image (read again from its
-// file), then rebuilds the model's lists. Needs the context.
+// normals (turned round again when they were inverted since), scale (the model is rescaled when its
+// scale differs) and background image (read again from its file), then rebuilds the model's lists.
+// Needs the context.
 void RestoreSnapshot(Viewer& viewer, int slot);
 // Frees the slot (with the context current, for its texture).
 void DeleteSnapshot(Viewer& viewer, int slot);

@@ -1,10 +1,12 @@
 // The Display menu.
 #include <GL/gl.h>
 
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "app/commands/handlers.h"
 #include "app/eye_filter_dialog.h"
+#include "app/image_chooser.h"
 #include "app/view_widget.h"
 #include "viewer/camera.h"
 #include "viewer/snapshots.h"
@@ -13,10 +15,19 @@
 namespace solvane::commands {
 namespace {
 
-// FIXME: the filter image comes through the shared image chooser and its loading box once they exist.
-FilterImageSource FilterImageChooser(CommandContext&)
+// The filter image comes through the image chooser and its loading box, opened in the folder of the
+// current filter image, else the model's. Only background and texture-map images are reported.
+FilterImageSource FilterImageChooser(CommandContext& context)
 {
-    return {};
+    return [&context](QWidget* parent) -> std::shared_ptr<const Texture> {
+        const std::string& current = context.viewer().eyeFilter.ImagePath();
+        const QString file = current.empty() ? context.CurrentPath() : QString::fromStdString(current);
+        const QString folder = file.isEmpty() ? QString() : QFileInfo(file).absolutePath();
+        std::optional<ChosenImage> chosen = ChooseAndLoadImage(parent, folder, {});
+        if (!chosen || !chosen->image) return nullptr;
+        chosen->image->name = chosen->path.toStdString();
+        return std::shared_ptr<const Texture>(std::move(chosen->image));
+    };
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "app/command_table.h"
 #include "app/eye_filter_dialog.h"
 #include "app/print_view.h"
+#include "tests/gui/dialog_driver.h"
 #include "tests/gui/gui_support.h"
 #include "viewer/capture.h"
 #include "viewer/headless_context.h"
@@ -608,6 +609,59 @@ TEST(EyeFilterGui, ChosenImageIsTickedAndDrawnAtItsOpacity)
     ASSERT_TRUE(WaitUntil([&] { return s.View()->FramesPainted() > painted; }));
     const QImage frame = s.View()->grabFramebuffer();
     EXPECT_EQ(frame.pixelColor(frame.width() / 2, frame.height() / 2), QColor(255, 0, 0));
+}
+
+// "Choose Image File..." goes through the image chooser and its loading box; an image that cannot be
+// read says why and keeps the image there was. Filter images send no usage report.
+TEST(EyeFilterGui, ImageButtonReadsTheChosenFile)
+{
+    test::ScratchDir dir;
+    const std::string red = test::WritePpm(dir.Path() / "red.ppm", QColor(255, 0, 0), 32, 32);
+    const std::string broken = dir.Write("broken.ppm", "P6\n4 4\n255\n");
+    test::FreshStore store;
+    ModelSession s;
+    s.settings.gamma_value = 1.0f;
+    int reports = 0;
+    s.window->SetImageLoadedHook([&](const ImageLoadOutcome&) { ++reports; });
+    EyeFilter& filter = s.viewer().eyeFilter;
+
+    test::BoxWatcher loading("LOAD2DBOX");
+    test::ModalScript script;
+    script.Then("UI_EYEFILTER_BOX", [&](QWidget* dialog) {
+        Child<QPushButton>(dialog, "image_1054")->click();
+        auto* tick = Child<QCheckBox>(dialog, "image_1004");
+        EXPECT_EQ(tick->text(), QString::fromStdString(red));
+        EXPECT_TRUE(tick->isChecked());
+        Child<QSlider>(dialog, "slider_1052")->setValue(100);
+        Child<QPushButton>(dialog, "ok_1")->click();
+    });
+    script.Then("image_chooser", test::ChooseFile(QString::fromStdString(red)));
+    script.Start();
+    s.Trigger(command::EyeFilter);
+    ASSERT_TRUE(script.Finished());
+    EXPECT_EQ(loading.seen, 1);
+    EXPECT_EQ(loading.title, "Image Loading Status...");
+    EXPECT_TRUE(filter.imageOn);
+    EXPECT_EQ(filter.ImagePath(), red);
+    EXPECT_EQ(reports, 0);
+    const int painted = s.View()->FramesPainted();
+    s.window->Repaint();
+    ASSERT_TRUE(WaitUntil([&] { return s.View()->FramesPainted() > painted; }));
+    EXPECT_EQ(s.View()->grabFramebuffer().pixelColor(20, 20), QColor(255, 0, 0));
+
+    test::ModalScript failing;
+    failing.Then("UI_EYEFILTER_BOX", [&](QWidget* dialog) {
+        Child<QPushButton>(dialog, "image_1054")->click();
+        EXPECT_EQ(Child<QCheckBox>(dialog, "image_1004")->text(), QString::fromStdString(red));
+        Child<QPushButton>(dialog, "cancel_1023")->click();
+    });
+    failing.Then("image_chooser", test::ChooseFile(QString::fromStdString(broken)));
+    failing.Then("ERRORBOX", test::Accept());
+    failing.Start();
+    s.Trigger(command::EyeFilter);
+    ASSERT_TRUE(failing.Finished());
+    EXPECT_EQ(filter.ImagePath(), red);
+    EXPECT_TRUE(filter.imageOn);
 }
 
 }  // namespace
