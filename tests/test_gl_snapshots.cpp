@@ -497,11 +497,12 @@ TEST_F(GlSnapshots, RestoreBringsBackEveryStoredItem)
              image->width = image->height = 1;
              image->pixels = {0, 0, 255};
              v.SetBackgroundImage(std::move(image), blue, 3, !v.background.shown);
+             s.background_image_file = blue;
          },
          [](const Viewer& v, const Settings& s, const Model&) {
              const float first = v.background.image ? v.background.image->pixels[0] : -1.0f;
              return Floats({float(s.using_background_image), float(v.background.shown), first,
-                            float(v.background.fileName.size())});
+                            float(v.background.fileName.size()), float(s.background_image_file.size())});
          }},
     };
 
@@ -511,6 +512,7 @@ TEST_F(GlSnapshots, RestoreBringsBackEveryStoredItem)
     image->width = image->height = 1;
     image->pixels = {255, 0, 0};
     viewer().SetBackgroundImage(std::move(image), red, 3, true);
+    settings().background_image_file = red;
     viewer().camera.stepAngle = 0.5f;
     viewer().camera.stepAxis = {0, 1, 0};
     ASSERT_EQ(TakeSnapshot(viewer()), SnapshotOutcome::Taken);

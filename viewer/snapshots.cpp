@@ -181,6 +181,8 @@ void RestoreBackground(Viewer& viewer, const SceneSnapshot& snapshot)
         return;
     }
     image->name = snapshot.backgroundFile;
+    // The restored image is the one to read again at the next start, as one chosen in its dialog.
+    viewer.settings().background_image_file = snapshot.backgroundFile;
     viewer.SetBackgroundImage(std::move(image), snapshot.backgroundFile, viewer.settings().background_texture_quality,
                               true);
 }
