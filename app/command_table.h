@@ -41,6 +41,7 @@ constexpr int Texturing = 40103;
 constexpr int FlyMode = 40110;
 constexpr int ResetView = 40111;
 constexpr int AlwaysOnTop = 40113;
+constexpr int ConfigurationWizard = 40118;
 constexpr int UserGuide = 40131;
 constexpr int InvertNormals = 40136;
 constexpr int GammaCorrection = 40169;
