@@ -618,7 +618,7 @@ std::string ViewerDesktopEntry(const std::string& executable, const std::string&
 {
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
-                       "Version=1.5\n"
+                       "Version=1.4\n"
                        "Name=Solvane Viewer\n"
                        "GenericName=3D Model Viewer\n"
                        "Comment=Look at 3D models: turn, zoom and fly around them\n";
@@ -636,7 +636,7 @@ std::string OpenWithDesktopEntry(const std::string& executable, const std::strin
 {
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
-                       "Version=1.5\n"
+                       "Version=1.4\n"
                        "Name=Open with Solvane\n"
                        "Comment=Open the model in Solvane Viewer\n";
     text += "Exec=" + ExecArgument(executable) + " %f\n";
