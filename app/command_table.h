@@ -1,6 +1,6 @@
 // The command table: every command of the menus and the toolbar as one row of data (number, menu
 // place and text, toolbar alias and button, push / toggle / radio group, the setting it changes,
-// whether it needs a model, and its handler). The window builds its menus and toolbar from the
+// whether it needs a model, its handler and its keyboard shortcut). The window builds its menus and toolbar from the
 // rows, dispatches command numbers through them and sets check marks and enabled states from
 // them. A new command is one row here and one handler in app/commands/.
 #pragma once
@@ -152,6 +152,9 @@ struct CommandRow {
     CommandHandler handler = nullptr;
     int alias = 0;  // short command number (1..18), 0 for none
     ToolbarButton button{};
+    // The menu item's keyboard accelerator in QKeySequence's portable text ("Ctrl+O"); null for
+    // none.
+    const char* shortcut = nullptr;
 };
 
 // Every command, in menu order.

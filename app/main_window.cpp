@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -106,6 +107,7 @@ void MainWindow::BuildMenus()
         QAction* action = menu->addAction(QString::fromUtf8(row.text));
         action->setObjectName(QString("menu_%1").arg(row.number));
         action->setCheckable(row.kind != CommandKind::Push);
+        if (row.shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut), QKeySequence::PortableText));
         if (row.kind == CommandKind::Radio) {
             QActionGroup*& group = groups[row.group];
             if (!group) group = new QActionGroup(this);
