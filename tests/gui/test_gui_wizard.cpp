@@ -4,6 +4,7 @@
 // folders, the file manager choice kept across Back, and the dialogs' colours.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +16,9 @@
 #include "app/application.h"
 #include "app/command_table.h"
 #include "app/wizard.h"
+#include "net/server/usage_server.h"
 #include "tests/gui/gui_support.h"
+#include "tests/net_test_support.h"
 
 namespace solvane {
 namespace {
@@ -258,6 +261,47 @@ TEST(WizardStartUp, ShownAtTheFirstStartOnlyAndBeforeTheWindow)
 
     RunApplication(QString(), offline);
     EXPECT_EQ(wizardsSeen, 1);
+}
+
+// An installer sets install_flag in the settings' system-wide defaults: the next start sends the
+// install report and stores the cleared flag, so the start after it sends none.
+TEST(WizardStartUp, InstallFlagSendsTheInstallReportAtTheNextStartOnly)
+{
+    test::FreshStore store;
+    WriteInt("show_wizard", 0);
+    QTemporaryDir system;
+    QDir(system.path()).mkpath("Solvane");
+    QFile defaults(system.path() + "/Solvane/Solvane.3.0.ini");
+    ASSERT_TRUE(defaults.open(QIODevice::WriteOnly));
+    defaults.write("[General]\ninstall_flag=1\n");
+    defaults.close();
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, system.path());
+    EXPECT_EQ(ReadInt("install_flag", 0), 1);
+
+    test::ScratchDir dir;
+    UsageServerOptions options;
+    options.logPath = (dir.Path() / "usage.log").string();
+    UsageServer server(options);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    UsageConfig config;
+    config.endpoint = {"127.0.0.1", server.Port()};
+    config.connected = [] { return true; };
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        MainWindow* window = FindMainWindow();
+        if (window && window->isVisible()) window->close();
+    });
+    watch.start(30);
+    for (int run = 0; run < 2; ++run) {
+        RunApplication(QString(), config);
+        EXPECT_TRUE(WaitUntil([&] { return test::LogLines(options.logPath, "start").size() == static_cast<size_t>(run + 1); }));
+        EXPECT_EQ(ReadInt("install_flag", 1), 0);  // the user's own value now
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !test::LogLines(options.logPath, "install").empty(); }));
+    EXPECT_EQ(test::LogLines(options.logPath, "install").size(), 1u);
+    QTemporaryDir empty;
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, empty.path());
 }
 
 TEST(WizardStartUp, OptionsMenuRunsTheWizardOverTheWindow)
