@@ -167,6 +167,8 @@ constexpr CommandRow kCommands[] = {
      .handler = commands::SaveAllSettings},
     {.number = SaveSettingsOnExit, .menu = kOptions, .text = "Save Settings On Exit", .kind = Toggle,
      .setting = Flag(&Settings::save_settings)},
+    {.number = ConfigurationWizard, .menu = kOptions, .text = "Configuration Wizard...", .separatorBefore = true,
+     .handler = commands::RunWizard},
 
     // Help
     {.number = HardwareReport, .menu = kHelp, .text = "3D Hardware Report...", .handler = commands::HardwareReport},

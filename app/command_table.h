@@ -44,6 +44,7 @@ constexpr int FlyMode = 40110;
 constexpr int ResetView = 40111;
 constexpr int Scale = 40112;
 constexpr int AlwaysOnTop = 40113;
+constexpr int ConfigurationWizard = 40118;
 constexpr int TakeSnapshot = 40119;
 constexpr int SnapshotLargest = 40120;  // 40120..40124: the snapshot sizes, largest first
 constexpr int SnapshotLarger = 40121;

@@ -51,6 +51,7 @@ void RotateMode(CommandContext& context, const CommandRow& row);
 void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);
 void SaveAllSettings(CommandContext& context, const CommandRow& row);
+void RunWizard(CommandContext& context, const CommandRow& row);
 
 // Help (help.cpp)
 void HardwareReport(CommandContext& context, const CommandRow& row);

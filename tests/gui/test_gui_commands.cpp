@@ -115,7 +115,7 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
                          "Generate Normals | Invert Normals",
                          "&Options: Texture Quality> | Snapshot Size> | - | Mouse Mode> | Pivot Point> | Zoom Dependent Rotation Speed | "
                          "Spin (Hands-Free Rotation) | - | Solvane Always On Top | - | Save A&ll Settings | "
-                         "Save Settings On Exit",
+                         "Save Settings On Exit | - | Configuration Wizard...",
                          "&Help: 3D Hardware Report... | - | Online User's Guide... | Online FAQ... | - | A&bout...",
                      }));
     const QMenu* options = s.window->menuBar()->actions()[4]->menu();
