@@ -60,6 +60,7 @@ TEST_F(GlScene, EveryViewItemComesBackFromAScene)
     settings.ef_color_g = 0.7f;
     settings.ef_color_b = 0.5f;
     settings.eye_filter_amount = 0.3f;
+    viewer.eyeFilter.washOn = true;
     settings.depth_cue_factor = 0.15f;
     settings.depthCueColor = {0.05f, 0.1f, 0.15f};
     settings.gamma_value = 2.4f;
@@ -109,6 +110,7 @@ TEST_F(GlScene, EveryViewItemComesBackFromAScene)
     EXPECT_EQ(fresh.Background(), settings.Background());
     EXPECT_EQ(fresh.EyeFilterColor(), settings.EyeFilterColor());
     EXPECT_EQ(fresh.eye_filter_amount, settings.eye_filter_amount);
+    EXPECT_TRUE(restored.eyeFilter.washOn);
     EXPECT_EQ(fresh.depth_cue_factor, settings.depth_cue_factor);
     EXPECT_EQ(fresh.depthCueColor, settings.depthCueColor);
     EXPECT_EQ(fresh.gamma_value, settings.gamma_value);

@@ -21,6 +21,7 @@ using CommandRun = std::function<int()>;
 CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
+CommandRun AddThumbnailCommand(CLI::App& command);
 CommandRun AddConvertCommand(CLI::App& command);
 
 // One conversion: the input, the output written, and what went wrong (empty when ok).

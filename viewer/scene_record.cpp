@@ -45,8 +45,7 @@ SceneRecord CaptureSceneRecord(const Viewer& viewer, const Settings& settings)
     scene.flyOffset = ToArray(camera.flyOffset);
     scene.foreground = settings.Foreground();
     scene.background = settings.Background();
-    // FIXME: the colour wash's on/off state is not kept by the viewer yet; it is written as off.
-    scene.washOn = false;
+    scene.washOn = viewer.eyeFilter.washOn;
     scene.filterColour = settings.EyeFilterColor();
     scene.filterAmount = settings.eye_filter_amount;
     scene.lightColour = viewer.lightColor;
@@ -82,6 +81,7 @@ void ApplySceneRecord(Viewer& viewer, Settings& settings, const SceneRecord& sce
     SetColor(settings.bg_color_r, settings.bg_color_g, settings.bg_color_b, scene.background);
     SetColor(settings.ef_color_r, settings.ef_color_g, settings.ef_color_b, scene.filterColour);
     settings.eye_filter_amount = Channel(scene.filterAmount);
+    viewer.eyeFilter.washOn = scene.washOn;
     settings.depth_cue_factor = Channel(scene.depthCueFactor);
     if (scene.hasVersion30Fields) {
         settings.depthCueColor = {Channel(scene.viewTriple[0]), Channel(scene.viewTriple[1]),
