@@ -1,0 +1,93 @@
+// Reading large text files on every core. The file is mapped read-only and split into blocks that
+// begin after a line feed and end with one (the last block runs to the end of the file); worker
+// threads take the blocks in file order and read each block's lines with the rules of
+// ReaderInput::ReadTextLine, so a reader that handles its lines one by one gets the same lines
+// from the blocks, joined in order, as from one ReaderInput. The bytes read count towards the
+// load's done amount; a cancelled load stops every worker within a few kilobytes and the caller
+// unwinds with LoadCancelled once all of them have stopped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/load_context.h"
+
+namespace solvane {
+
+// One block of the mapped text: bytes [begin, end).
+struct TextBlock {
+    int64_t begin = 0;
+    int64_t end = 0;
+};
+
+// Lines longer than this are left to the single-threaded readers (no real file has them; the line
+// reader's own limit then applies exactly).
+constexpr int64_t kMaxBlockLine = int64_t{1} << 20;
+
+// The whole file, mapped read-only. Pages that were read stay in the process only until the block
+// that read them is released, so the memory a load takes does not grow with the file.
+class MappedText {
+public:
+    MappedText() = default;
+    ~MappedText();
+    MappedText(const MappedText&) = delete;
+    MappedText& operator=(const MappedText&) = delete;
+
+    // False when the file cannot be opened or mapped (an empty file maps to nothing and is false).
+    bool Open(const char* path);
+    const char* Data() const { return data_; }
+    int64_t Size() const { return size_; }
+    // Drops the block's whole pages from this process; they stay in the page cache.
+    void Release(const TextBlock& block) const;
+
+private:
+    const char* data_ = nullptr;
+    int64_t size_ = 0;
+};
+
+// How many threads read a text body of this many bytes: one below the context's threshold (small
+// files must not pay for threads), otherwise the context's count or every core.
+int ParseThreads(const LoadContext& ctx, int64_t bytes);
+
+// Splits text[begin, end) into blocks of about blockBytes, each but the last ending just after a
+// line feed. Empty when a line longer than kMaxBlockLine stands where a block would end.
+std::vector<TextBlock> SplitAtLineEnds(const char* text, int64_t begin, int64_t end, int64_t blockBytes);
+
+// Runs work(index) for every index below count on `threads` threads (the caller's among them),
+// taking indices in order. When one call throws, the others stop taking new indices; once all
+// threads have ended, the first exception is thrown again here (LoadCancelled among them).
+void ForEachBlock(size_t count, int threads, const std::function<void(size_t)>& work);
+
+// The lines of one block, with ReadTextLine's rules: empty lines skipped, leading white space
+// removed, the line feed kept, a carriage return before it dropped; a last line without a line
+// feed is not returned. Consumed bytes are added to the load's done amount when countProgress is
+// set; the load's cancellation is checked every few kilobytes (LoadCancelled is thrown).
+class BlockLines {
+public:
+    BlockLines(LoadContext& ctx, const char* text, const TextBlock& block, bool countProgress);
+    ~BlockLines();
+    BlockLines(const BlockLines&) = delete;
+    BlockLines& operator=(const BlockLines&) = delete;
+
+    // The next line; false at the end of the block. The view stays valid until the next call.
+    bool Next(std::string_view& line);
+    // Whether a line longer than kMaxBlockLine was met (the block stopped there).
+    bool MetLongLine() const { return longLine_; }
+
+private:
+    void Publish();
+
+    LoadContext& ctx_;
+    const char* p_;
+    const char* end_;
+    const char* published_;
+    bool countProgress_;
+    bool longLine_ = false;
+    std::string crLine_;  // a line that ended in CR LF, with the carriage return dropped
+};
+
+}  // namespace solvane
