@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include "core/text_scan.h"
+
 namespace solvane {
 namespace {
 
@@ -164,13 +166,13 @@ bool BlockLines::Next(std::string_view& line)
             break;
         }
     }
-    const void* found = std::memchr(p_, '\n', static_cast<size_t>(end_ - p_));
+    const char* found = FindLineFeed(p_, end_);
     if (!found) {
         p_ = end_;  // the input's last line has no line feed: it is not read
         return false;
     }
     const char* text = p_;
-    size_t length = static_cast<size_t>(static_cast<const char*>(found) - p_) + 1;
+    size_t length = static_cast<size_t>(found - p_) + 1;
     if (static_cast<int64_t>(length) > kMaxBlockLine) {
         longLine_ = true;
         p_ = end_;

@@ -49,18 +49,6 @@ const char* FaceTokensStart(std::string_view line)
     return line.data() + ((line[1] == 'o' || line[1] == 'O') ? 2 : 1);
 }
 
-int CountTokens(const char* p, const char* end)
-{
-    int count = 0;
-    while (p < end) {
-        while (p < end && IsScanBlank(*p)) ++p;
-        if (p >= end) break;
-        ++count;
-        while (p < end && !IsScanBlank(*p)) ++p;
-    }
-    return count;
-}
-
 struct ObjCounts {
     int64_t vertices = 0;
     int64_t normals = 0;
@@ -154,7 +142,7 @@ void CountLines(Lines& lines, ObjCounts& counts)
         case LineKind::TexCoord: ++counts.texCoords; break;
         case LineKind::Face:
             ++counts.faces;
-            counts.corners += std::min(CountTokens(FaceTokensStart(line), line.data() + line.size()),
+            counts.corners += std::min(CountWords(FaceTokensStart(line), line.data() + line.size()),
                                        kMaxFaceCorners);
             break;
         case LineKind::MaterialLibrary: counts.namesLibrary = true; break;
