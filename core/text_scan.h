@@ -22,7 +22,9 @@ namespace solvane {
 
 inline bool IsScanBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    // ' ' (32) and '\t' '\n' '\v' '\f' '\r' (9 to 13) as bits of one mask.
+    const unsigned u = static_cast<unsigned char>(c);
+    return u <= 32 && ((0x100003E00ull >> u) & 1u) != 0;
 }
 
 inline void SkipScanBlanks(const char*& p, const char* end)

@@ -3,8 +3,110 @@
 #include <algorithm>
 
 #include "formats/reader_support.h"
+#include "formats/text_records.h"
 
 namespace solvane {
+namespace {
+
+// Whether a token scans as an integer ("%d": its numeric prefix).
+bool TokenInteger(std::string_view token, int64_t& value)
+{
+    const char* p = token.data();
+    return ScanInteger(p, token.data() + token.size(), value);
+}
+
+// Pass 2 of the blocks over one block: vertex lines of three values, then face lines of a count and
+// that many indices (values after them are colours and dropped).
+RecordsRead FillOffBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
+                         int64_t vertexCount, int64_t faceCount, SubMesh& mesh)
+{
+    RecordLine line;
+    const char* p = text.Data() + block.begin;
+    const char* end = text.Data() + block.end;
+    const char* fileEnd = text.Data() + text.Size();
+    const int64_t records = vertexCount + faceCount;
+    while (p < end && record < records) {
+        line.Read(p, fileEnd, true);
+        if (line.Count() == 0 && !line.Unusual()) continue;
+        if (line.Unusual()) return RecordsRead::kIrregular;
+        const int last = line.Count() - 1;
+        if (record < vertexCount) {
+            if (line.Count() != 3) return RecordsRead::kIrregular;
+            float* v = &mesh.vertices[static_cast<size_t>(record) * 3];
+            for (int k = 0; k < 3; ++k) {
+                const std::string_view token = line.Token(k);
+                const char* q = token.data();
+                if (!ScanFloat(q, token.data() + token.size(), v[k])) {
+                    return k == last && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
+                }
+            }
+        } else {
+            int64_t count = 0;
+            if (!TokenInteger(line.Token(0), count)) {
+                return last == 0 && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
+            }
+            if (count < 0 || count > kMaxFaceCorners) return RecordsRead::kBroken;
+            if (line.Count() < count + 1) return RecordsRead::kIrregular;  // the face goes on past its line
+            if (corner + count > static_cast<int64_t>(mesh.faceIndices.size())) return RecordsRead::kIrregular;
+            for (int k = 1; k <= count; ++k) {
+                int64_t index = 0;
+                if (!TokenInteger(line.Token(k), index)) {
+                    return k == last && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
+                }
+                if (static_cast<uint64_t>(index) >= static_cast<uint64_t>(vertexCount)) return RecordsRead::kBroken;
+                mesh.faceIndices[static_cast<size_t>(corner + k - 1)] = static_cast<uint32_t>(index);
+            }
+            corner += count;
+            mesh.faceOffsets[static_cast<size_t>(record - vertexCount) + 1] = static_cast<uint32_t>(corner);
+        }
+        ++record;
+    }
+    return RecordsRead::kWhole;
+}
+
+// The body read on several threads, one record per line. Null when it is not read this way (a
+// small file, a body that ends early, a record that is not a line of its own): the stream reader
+// then reads the file. Fails with the code when a record is broken.
+std::unique_ptr<Model> ReadOffBodyInBlocks(const char* path, int64_t bodyStart, int64_t countedEnd,
+                                           int64_t vertexCount, int64_t faceCount, LoadContext& ctx, bool& broken)
+{
+    MappedText text;
+    if (!text.Open(path)) return nullptr;
+    const BodyBlocks body = CountBodyRecords(ctx, text, bodyStart, true, 0);
+    if (body.blocks.empty() || body.firstRecord.back() < vertexCount + faceCount) return nullptr;
+    std::vector<int64_t> cornersBefore;
+    int64_t corners = 0;
+    if (!CornerOffsets(text.Data(), text.Size(), body, true, 0, vertexCount, faceCount, cornersBefore, corners)) {
+        return nullptr;
+    }
+
+    auto model = NewModel(1);
+    SubMesh& mesh = model->subMeshes[0];
+    mesh.vertices.assign(static_cast<size_t>(vertexCount) * 3, 0.0f);
+    if (faceCount > 0) {
+        mesh.faceOffsets.assign(static_cast<size_t>(faceCount) + 1, 0);
+        mesh.faceIndices.assign(static_cast<size_t>(corners), 0);
+    }
+    std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
+    ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {
+        reads[b] = FillOffBlock(text, body.blocks[b], body.firstRecord[b], cornersBefore[b], vertexCount, faceCount,
+                                mesh);
+        text.Release(body.blocks[b]);
+        BlockDone(ctx, body.blocks[b], countedEnd);
+    });
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kBroken) != reads.end()) {
+        broken = true;
+        return nullptr;
+    }
+    BoundsBuilder bounds;
+    for (size_t i = 0; i < mesh.vertices.size(); i += 3) bounds.Extend(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
+    mesh.bounds = bounds.bounds;
+    StoreCentroid(mesh);
+    return model;
+}
+
+}  // namespace
 
 // OFF, as read here: one stream of white-space-separated values.
 //   "OFF" | "off"                         the keyword, alone as the first token
@@ -35,6 +137,12 @@ std::unique_ptr<Model> ReadOffFile(const char* path, LoadContext& ctx)
     if (!text.NextTokenOnLine(token) && text.TokenStandsAlone()) text.NextToken(token);
     if (!CountAllowed(vertexCount, 12) || !CountAllowed(faceCount, 8)) {
         return FailWith(ctx, LoadResult::NotValidOff);
+    }
+    // A large body is read on every core when each of its records stands on a line of its own.
+    if (ParseThreads(ctx, text.Remaining()) > 1) {
+        bool broken = false;
+        if (auto model = ReadOffBodyInBlocks(path, text.Offset(), in.Tell(), vertexCount, faceCount, ctx, broken)) return model;
+        if (broken) return FailWith(ctx, LoadResult::NotValidOff);
     }
 
     // Vertices; each takes at least six bytes ("0 0 0\n").

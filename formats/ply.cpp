@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/reader_support.h"
+#include "formats/text_records.h"
 
 namespace solvane {
 namespace {
@@ -86,25 +87,31 @@ enum class BodyRead { kWhole, kEnded, kBroken };
 // One line per vertex; x, y and z are taken from their properties when those come before any list,
 // otherwise from the first three values. Values after them are not read; a missing value is 0,
 // unless the input ends there (the vertex was cut).
-BodyRead ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
+// The columns of x, y and z in a vertex line, and how many values a line must give for them.
+int VertexColumns(const PlyElement& element, int position[3])
 {
-    int position[3] = {0, 1, 2};
-    {
-        int found[3] = {-1, -1, -1};
-        int firstList = static_cast<int>(element.properties.size());
-        for (int i = 0; i < static_cast<int>(element.properties.size()); ++i) {
-            const PlyProperty& property = element.properties[static_cast<size_t>(i)];
-            if (property.isList) firstList = std::min(firstList, i);
-            for (int k = 0; k < 3; ++k) {
-                if (found[k] < 0 && property.name == std::string_view(&"xyz"[k], 1)) found[k] = i;
-            }
-        }
-        if (found[0] >= 0 && found[1] >= 0 && found[2] >= 0 &&
-            std::max({found[0], found[1], found[2]}) < firstList) {
-            std::copy(found, found + 3, position);
+    position[0] = 0;
+    position[1] = 1;
+    position[2] = 2;
+    int found[3] = {-1, -1, -1};
+    int firstList = static_cast<int>(element.properties.size());
+    for (int i = 0; i < static_cast<int>(element.properties.size()); ++i) {
+        const PlyProperty& property = element.properties[static_cast<size_t>(i)];
+        if (property.isList) firstList = std::min(firstList, i);
+        for (int k = 0; k < 3; ++k) {
+            if (found[k] < 0 && property.name == std::string_view(&"xyz"[k], 1)) found[k] = i;
         }
     }
-    const int needed = std::max({position[0], position[1], position[2]}) + 1;
+    if (found[0] >= 0 && found[1] >= 0 && found[2] >= 0 && std::max({found[0], found[1], found[2]}) < firstList) {
+        std::copy(found, found + 3, position);
+    }
+    return std::max({position[0], position[1], position[2]}) + 1;
+}
+
+BodyRead ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
+{
+    int position[3];
+    const int needed = VertexColumns(element, position);
 
     // Each vertex takes at least two bytes ("0\n").
     mesh.vertices.reserve(ReserveCount(element.count, 2, text.Remaining()) * 3);
@@ -217,6 +224,158 @@ int IndexListOf(const PlyElement& element)
     return firstList;
 }
 
+// What the lines of the body are, in record numbers: the vertex lines, the face lines, and the
+// element that each face line belongs to (the face element's properties up to its index list).
+struct PlyLayout {
+    int64_t vertexFirst = 0, vertexCount = 0;
+    int64_t faceFirst = 0, faceCount = 0;
+    int position[3] = {0, 1, 2};
+    int needed = 3;
+    const PlyElement* faceElement = nullptr;
+    int listIndex = -1;
+    int countColumn = 0;  // values on a face line before its index list's count
+    bool stream = false;  // the index list is the face element's only property
+};
+
+// Pass 2 of the blocks over one block.
+RecordsRead FillPlyBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
+                         const PlyLayout& layout, SubMesh& mesh)
+{
+    RecordLine line;
+    const char* p = text.Data() + block.begin;
+    const char* end = text.Data() + block.end;
+    const char* fileEnd = text.Data() + text.Size();
+    const int64_t vertexEnd = layout.vertexFirst + layout.vertexCount, faceEnd = layout.faceFirst + layout.faceCount;
+    const int64_t last = std::max(vertexEnd, faceEnd);
+    auto scanned = [&](int k) {
+        return k == line.Count() - 1 && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
+    };
+    while (p < end && record < last) {
+        line.Read(p, fileEnd, false);
+        if (line.Count() == 0 && !line.Unusual()) continue;
+        if (line.Unusual()) return RecordsRead::kIrregular;
+        if (record >= layout.vertexFirst && record < vertexEnd) {
+            // A short line would take zeros, or end the body: left to the stream reader.
+            if (line.Count() < layout.needed) return RecordsRead::kIrregular;
+            float* v = &mesh.vertices[static_cast<size_t>(record - layout.vertexFirst) * 3];
+            for (int k = 0; k < 3; ++k) {
+                const std::string_view token = line.Token(layout.position[k]);
+                const char* q = token.data();
+                if (!ScanFloat(q, token.data() + token.size(), v[k])) return scanned(layout.position[k]);
+            }
+        } else if (record >= layout.faceFirst && record < faceEnd) {
+            int column = 0;
+            for (int i = 0; i <= layout.listIndex; ++i) {
+                if (column >= line.Count()) return RecordsRead::kIrregular;
+                if (!layout.faceElement->properties[static_cast<size_t>(i)].isList) {
+                    ++column;
+                    continue;
+                }
+                int64_t count = 0;
+                const std::string_view token = line.Token(column);
+                const char* q = token.data();
+                if (!ScanInteger(q, token.data() + token.size(), count)) return scanned(column);
+                if (count < 0 || count > kMaxFaceCorners) return RecordsRead::kBroken;
+                ++column;
+                if (column + count > line.Count()) return RecordsRead::kIrregular;
+                if (i < layout.listIndex) {
+                    column += static_cast<int>(count);
+                    continue;
+                }
+                if (layout.stream && column + count != line.Count()) return RecordsRead::kIrregular;
+                if (corner + count > static_cast<int64_t>(mesh.faceIndices.size())) return RecordsRead::kIrregular;
+                for (int k = 0; k < count; ++k, ++column) {
+                    int64_t index = 0;
+                    const std::string_view value = line.Token(column);
+                    const char* r = value.data();
+                    if (!ScanInteger(r, value.data() + value.size(), index)) return scanned(column);
+                    // Every vertex is there: a corner naming another breaks the file.
+                    if (index < 0 || index >= layout.vertexCount) return RecordsRead::kBroken;
+                    mesh.faceIndices[static_cast<size_t>(corner + k)] = static_cast<uint32_t>(index);
+                }
+                corner += count;
+                mesh.faceOffsets[static_cast<size_t>(record - layout.faceFirst) + 1] = static_cast<uint32_t>(corner);
+            }
+        }
+        ++record;
+    }
+    return RecordsRead::kWhole;
+}
+
+// The body read on several threads, one record per line, when its layout allows (a vertex element,
+// faces whose index list stands at a fixed column). Null when it is not read this way; broken is
+// set when a record is broken.
+std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, int64_t countedEnd,
+                                           const std::vector<PlyElement>& elements,
+                                           const PlyElement* vertexElement, const PlyElement* faceElement,
+                                           int listIndex, LoadContext& ctx, bool& broken)
+{
+    if (!vertexElement) return nullptr;
+    PlyLayout layout;
+    layout.needed = VertexColumns(*vertexElement, layout.position);
+    layout.faceElement = faceElement;
+    layout.listIndex = listIndex;
+    if (faceElement) {
+        layout.stream = faceElement->properties.size() == 1;
+        for (int i = 0; i < listIndex; ++i) {
+            if (faceElement->properties[static_cast<size_t>(i)].isList) return nullptr;  // the count moves about
+        }
+        layout.countColumn = listIndex;
+    }
+    // Records in header order, up to the last element the reader needs.
+    int64_t record = 0;
+    bool verticesPlaced = false, facesPlaced = !faceElement;
+    for (const PlyElement& element : elements) {
+        if (verticesPlaced && facesPlaced) break;
+        if (&element == vertexElement) {
+            layout.vertexFirst = record;
+            layout.vertexCount = element.count;
+            verticesPlaced = true;
+        } else if (&element == faceElement) {
+            layout.faceFirst = record;
+            layout.faceCount = element.count;
+            facesPlaced = true;
+        }
+        if (!element.properties.empty()) record += element.count;
+    }
+
+    MappedText text;
+    if (!text.Open(path)) return nullptr;
+    const BodyBlocks body = CountBodyRecords(ctx, text, bodyStart, false, layout.countColumn);
+    // A body that ends early keeps what it holds whole: left to the stream reader.
+    if (body.blocks.empty() || body.firstRecord.back() < record) return nullptr;
+    std::vector<int64_t> cornersBefore;
+    int64_t corners = 0;
+    if (!CornerOffsets(text.Data(), text.Size(), body, false, layout.countColumn, layout.faceFirst, layout.faceCount,
+                       cornersBefore, corners)) {
+        return nullptr;
+    }
+
+    auto model = NewModel(1);
+    SubMesh& mesh = model->subMeshes[0];
+    mesh.vertices.assign(static_cast<size_t>(layout.vertexCount) * 3, 0.0f);
+    if (layout.faceCount > 0) {
+        mesh.faceOffsets.assign(static_cast<size_t>(layout.faceCount) + 1, 0);
+        mesh.faceIndices.assign(static_cast<size_t>(corners), 0);
+    }
+    std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
+    ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {
+        reads[b] = FillPlyBlock(text, body.blocks[b], body.firstRecord[b], cornersBefore[b], layout, mesh);
+        text.Release(body.blocks[b]);
+        BlockDone(ctx, body.blocks[b], countedEnd);
+    });
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kBroken) != reads.end()) {
+        broken = true;
+        return nullptr;
+    }
+    BoundsBuilder bounds;
+    for (size_t i = 0; i < mesh.vertices.size(); i += 3) bounds.Extend(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
+    mesh.bounds = bounds.bounds;
+    StoreCentroid(mesh);
+    return model;
+}
+
 }  // namespace
 
 std::unique_ptr<Model> ReadPlyFile(const char* path, LoadContext& ctx)
@@ -254,6 +413,16 @@ std::unique_ptr<Model> ReadPlyFile(const char* path, LoadContext& ctx)
     if (!CountAllowed(vertexElement ? vertexElement->count : 0, 12) ||
         !CountAllowed(faceElement ? faceElement->count : 0, 8)) {
         return FailWith(ctx, LoadResult::NotValidPly);
+    }
+
+    // A large body is read on every core when each of its records stands on a line of its own.
+    if (ParseThreads(ctx, text.Remaining()) > 1) {
+        bool broken = false;
+        if (auto model = ReadPlyBodyInBlocks(path, text.Offset(), in.Tell(), elements, vertexElement, faceElement, listIndex, ctx,
+                                             broken)) {
+            return model;
+        }
+        if (broken) return FailWith(ctx, LoadResult::NotValidPly);
     }
 
     // 4. The body, element by element, up to the last one this reader needs. A body that ends

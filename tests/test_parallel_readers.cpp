@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -15,6 +16,8 @@
 #include "core/reader_input.h"
 #include "core/text_blocks.h"
 #include "formats/obj.h"
+#include "formats/off.h"
+#include "formats/ply.h"
 #include "load/dispatch.h"
 #include "tests/reader_test_support.h"
 #include "tests/test_support.h"
@@ -315,6 +318,117 @@ TEST(ParallelObj, ProgressCountsEveryByteOfBothPassesAsOneThreadDoes)
     const int64_t total = 2 * static_cast<int64_t>(bytes.size());
     EXPECT_EQ(DoneAfterReading(ReadObjFile, path, 1, total), total);
     EXPECT_EQ(DoneAfterReading(ReadObjFile, path, 3, total), total);
+}
+
+// PLY bodies of each layout the block reader takes, and of those it leaves to the stream reader
+// (a face list wrapped over two lines, a short vertex line).
+std::string PlyHeader(const std::string& elements)
+{
+    return "ply\nformat ascii 1.0\ncomment made for the block tests\n" + elements + "end_header\n";
+}
+
+TEST(ParallelPly, EveryLayoutBlockSizeAndCutGiveTheModelOfOneThread)
+{
+    ScratchDir dir;
+    const std::string vertices = "0 0 0\n1 0 0\r\n1 1 0\n\n0 1 0 \n  0.5 0.5 1e0\n";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"stream.ply", PlyHeader("element vertex 5\nproperty float x\nproperty float y\nproperty float z\n"
+                                 "element face 4\nproperty list uchar int vertex_indices\n") +
+                           vertices + "3 0 1 2\n3 0 2 3\n4 0 1 4 3\n0\n"},
+        {"wrapped.ply", PlyHeader("element vertex 5\nproperty float x\nproperty float y\nproperty float z\n"
+                                  "element face 3\nproperty list uchar int vertex_indices\n") +
+                            vertices + "3 0 1 2\n3 0\n2 3\n4 0 1 4 3\n"},
+        {"columns.ply",
+         PlyHeader("element vertex 5\nproperty uchar red\nproperty float z\nproperty float y\nproperty float x\n"
+                   "element edge 2\nproperty int a\nproperty int b\n"
+                   "element face 3\nproperty int flags\nproperty list uchar int vertex_index\nproperty float u\n"
+                   "element tail 1\nproperty int t\n") +
+             "9 0 0 0\n9 0 0 1\n9 0 1 1\n9 0 1 0 7 7\n9 1 .5 .5\n0 1\n1 2\n"
+             "7 3 0 1 2 0.5\n7 3 0 2 3 0.5 9 9\n7 4 0 1 4 3 0\nnot read\n"},
+        {"short.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                                "element face 1\nproperty list uchar int vertex_indices\n") +
+                          "0 0 0\n1 0\n1 1 0\n3 0 1 2\n"},
+        {"outside.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                                  "element face 1\nproperty list uchar int vertex_indices\n") +
+                            "0 0 0\n1 0 0\n1 1 0\n3 0 1 3\n"},
+        {"badvalue.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                                   "element face 1\nproperty list uchar int vertex_indices\n") +
+                             "0 0 0\n1 x 0\n1 1 0\n3 0 1 2\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        ExpectSameOnEveryThreadCount(dir.Write(name, bytes), {1, 4, 9, 30, 1 << 20}, name);
+        ExpectEveryCutSame(dir, name, bytes, {7});
+    }
+}
+
+TEST(ParallelOff, EveryLayoutBlockSizeAndCutGiveTheModelOfOneThread)
+{
+    ScratchDir dir;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"plain.off", "OFF\n# a comment\n5 4 0\n0 0 0\n1 0 0 # corner\n1 1 0\r\n\n0 1 0\n.5 .5 1\n"
+                      "3 0 1 2\n3 0 2 3 255 0 0\n4 0 1 4 3\n0\n# done\n"},
+        {"keywordline.off", "OFF 3 1 3\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n"},
+        {"noedges.off", "OFF\n3 1\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n"},
+        {"wrapped.off", "OFF\n4 2 0\n0 0 0 1 0 0\n1 1 0\n0 1 0\n3 0 1\n2\n3 0 2 3\n"},
+        {"outside.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 3\n"},
+        {"badcount.off", "OFF\n3 2 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n-3 0 1 2\n"},
+        {"trailing.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n9 9 9 garbage\nmore\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        ExpectSameOnEveryThreadCount(dir.Write(name, bytes), {1, 4, 9, 30, 1 << 20}, name);
+        ExpectEveryCutSame(dir, name, bytes, {7});
+    }
+}
+
+TEST(ParallelPlyOff, CorpusFilesLoadAlikeOnEveryThreadCount)
+{
+    SOLVANE_SKIP_WITHOUT_SHARED();
+    for (const char* folder : {"models/PLY", "models/OFF"}) {
+        const auto files = test::CorpusFiles(folder, {});
+        ASSERT_FALSE(files.empty()) << folder;
+        for (const auto& file : files) {
+            ExpectSameOnEveryThreadCount(file.string(), {64, 4096}, file.filename().string());
+        }
+    }
+}
+
+// A generated grid of about the given size in PLY or OFF: vertex lines, then triangle lines.
+std::string LargeGrid(size_t bytes, bool ply)
+{
+    const int side = static_cast<int>(std::sqrt(static_cast<double>(bytes) / 60)) + 2;
+    std::string body;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) body += std::to_string(x) + ".5 " + std::to_string(y) + " -0.25\n";
+    }
+    int faces = 0;
+    for (int y = 0; y + 1 < side; ++y) {
+        for (int x = 0; x + 1 < side; ++x, faces += 2) {
+            const int a = y * side + x, b = a + 1, c = a + side, d = c + 1;
+            body += "3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(d) + "\n3 " +
+                    std::to_string(a) + " " + std::to_string(d) + " " + std::to_string(c) + "\n";
+        }
+    }
+    const std::string counts = std::to_string(side * side) + " " + std::to_string(faces);
+    if (!ply) return "OFF\n" + counts + " 0\n" + body;
+    return PlyHeader("element vertex " + std::to_string(side * side) +
+                     "\nproperty float x\nproperty float y\nproperty float z\nelement face " + std::to_string(faces) +
+                     "\nproperty list uchar int vertex_indices\n") +
+           body;
+}
+
+TEST(ParallelPlyOff, LargeFilesLoadAlikeAndCountEveryByte)
+{
+    ScratchDir dir;
+    for (bool ply : {true, false}) {
+        const std::string bytes = LargeGrid(3 << 20, ply);
+        const std::string path = dir.Write(ply ? "grid.ply" : "grid.off", bytes);
+        ExpectSameOnEveryThreadCount(path, {64 << 10}, path);
+        const int64_t total = static_cast<int64_t>(bytes.size());
+        const ModelReader reader = ply ? ReadPlyFile : ReadOffFile;
+        // Every byte counts once, whether the stream reader or the blocks read it.
+        EXPECT_EQ(DoneAfterReading(reader, path, 1, total), total);
+        EXPECT_EQ(DoneAfterReading(reader, path, 3, total), total);
+    }
 }
 
 }  // namespace

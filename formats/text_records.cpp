@@ -1,0 +1,126 @@
+#include "formats/text_records.h"
+
+#include <algorithm>
+
+#include "core/text_scan.h"
+#include "formats/reader_support.h"
+
+namespace solvane {
+
+void RecordLine::Read(const char*& p, const char* end, bool hashComments)
+{
+    count_ = 0;
+    unusual_ = false;
+    endsInput_ = false;
+    for (;;) {
+        while (p < end && *p != '\n' && IsScanBlank(*p)) ++p;
+        if (p >= end) return;
+        if (*p == '\n') {
+            ++p;
+            return;
+        }
+        if (hashComments && *p == '#') {
+            const char* lineFeed = FindLineFeed(p, end);
+            p = lineFeed ? lineFeed + 1 : end;
+            return;
+        }
+        const char* start = p;
+        while (p < end && !IsScanBlank(*p)) ++p;
+        if (static_cast<size_t>(p - start) > kMaxRecordToken || count_ == kMaxTokens) {
+            unusual_ = true;
+        } else {
+            tokens_[count_++] = std::string_view(start, static_cast<size_t>(p - start));
+        }
+        endsInput_ = p >= end;
+    }
+}
+
+RecordCounts CountRecords(const char* text, int64_t fileSize, const TextBlock& block, bool hashComments,
+                          int countColumn, int64_t from, int64_t to)
+{
+    // Only whether a line holds a value, and the value at the count column: the rest of the line
+    // is passed over at the speed of the line-feed search.
+    RecordCounts counts;
+    const char* p = text + block.begin;
+    const char* end = text + block.end;
+    const char* fileEnd = text + fileSize;
+    int64_t record = 0;
+    while (p < end && record < to) {
+        while (p < fileEnd && *p != '\n' && IsScanBlank(*p)) ++p;
+        const bool holdsValue = p < fileEnd && *p != '\n' && !(hashComments && *p == '#');
+        if (holdsValue && record >= from) {
+            const char* q = p;
+            for (int column = 0; column < countColumn && q < fileEnd && *q != '\n'; ++column) {
+                while (q < fileEnd && !IsScanBlank(*q)) ++q;
+                while (q < fileEnd && *q != '\n' && IsScanBlank(*q)) ++q;
+            }
+            int64_t value = 0;
+            if (q < fileEnd && *q != '\n' && !(hashComments && *q == '#') && !IsScanBlank(*q)) {
+                const char* tokenEnd = q;
+                while (tokenEnd < fileEnd && !IsScanBlank(*tokenEnd)) ++tokenEnd;
+                if (ScanInteger(q, tokenEnd, value) && value > 0) counts.countSum += value;
+            }
+        }
+        if (holdsValue) ++record;
+        const char* lineFeed = FindLineFeed(p, fileEnd);
+        p = lineFeed ? lineFeed + 1 : fileEnd;
+    }
+    counts.records = record;
+    return counts;
+}
+
+BodyBlocks CountBodyRecords(LoadContext& ctx, const MappedText& text, int64_t bodyStart, bool hashComments,
+                            int countColumn)
+{
+    BodyBlocks body;
+    const int threads = ParseThreads(ctx, text.Size() - bodyStart);
+    if (threads < 2) return body;
+    body.blocks = SplitAtLineEnds(text.Data(), bodyStart, text.Size(), ctx.parallel.blockBytes);
+    if (body.blocks.size() < 2) return {};
+    body.counts.resize(body.blocks.size());
+    ForEachBlock(body.blocks.size(), threads, [&](size_t b) {
+        if (ctx.Cancelled()) throw LoadCancelled{};
+        body.counts[b] = CountRecords(text.Data(), text.Size(), body.blocks[b], hashComments, countColumn);
+        text.Release(body.blocks[b]);
+    });
+    body.firstRecord.resize(body.blocks.size() + 1, 0);
+    for (size_t b = 0; b < body.blocks.size(); ++b) {
+        body.firstRecord[b + 1] = body.firstRecord[b] + body.counts[b].records;
+    }
+    return body;
+}
+
+bool CornerOffsets(const char* text, int64_t fileSize, const BodyBlocks& body, bool hashComments, int countColumn,
+                   int64_t from, int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total)
+{
+    const int64_t to = from + count;
+    cornersBefore.assign(body.blocks.size(), 0);
+    total = 0;
+    for (size_t b = 0; b < body.blocks.size(); ++b) {
+        cornersBefore[b] = total;
+        const int64_t first = body.firstRecord[b], last = body.firstRecord[b + 1];
+        if (last <= from || first >= to) continue;
+        if (first >= from && last <= to) {
+            total += body.counts[b].countSum;
+        } else {
+            // A block the faces begin or end in: its own face lines only.
+            total += CountRecords(text, fileSize, body.blocks[b], hashComments, countColumn, std::max(from - first, int64_t{0}),
+                                  std::min(to, last) - first)
+                         .countSum;
+        }
+    }
+    // Each corner takes at least two bytes of the body; nothing asks for more than the limit.
+    const int64_t bodyBytes = body.blocks.back().end - body.blocks.front().begin;
+    return total <= bodyBytes / 2 + 1 && total <= kMaxAllocationBytes / 4;
+}
+
+void BlockDone(LoadContext& ctx, const TextBlock& block, int64_t countedEnd)
+{
+    const int64_t bytes = block.end - std::max(block.begin, countedEnd);
+    if (bytes > 0 && ctx.total.load(std::memory_order_relaxed) > 0) {
+        ctx.done.fetch_add(bytes, std::memory_order_relaxed);
+    }
+    if (ctx.Cancelled()) throw LoadCancelled{};
+}
+
+}  // namespace solvane
