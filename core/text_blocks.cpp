@@ -12,18 +12,9 @@
 #include <system_error>
 #include <thread>
 
-#include "core/text_scan.h"
 
 namespace solvane {
 namespace {
-
-// Consumed bytes are published, and cancellation checked, at least this often.
-constexpr int64_t kPublishBytes = 64 * 1024;
-
-bool IsLineBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 int64_t PageSize()
 {
@@ -62,6 +53,20 @@ void MappedText::Release(const TextBlock& block) const
     if (data_ && last > first) {
         ::madvise(const_cast<char*>(data_) + first, static_cast<size_t>(last - first), MADV_DONTNEED);
     }
+}
+
+void AdviseHugePages(void* data, size_t bytes)
+{
+    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+    if (bytes < kHugePage) return;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+#if defined(MADV_HUGEPAGE)
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)first;
+    (void)last;
+#endif
 }
 
 int ParseThreads(const LoadContext& ctx, int64_t bytes)
@@ -152,43 +157,19 @@ void BlockLines::Publish()
     if (ctx_.Cancelled()) throw LoadCancelled{};
 }
 
-bool BlockLines::Next(std::string_view& line)
+bool BlockLines::LongLine()
 {
-    if (p_ - published_ >= kPublishBytes) Publish();
-    // Empty lines: line feeds, and carriage returns directly before one.
-    for (;;) {
-        if (p_ >= end_) return false;
-        if (*p_ == '\n') {
-            ++p_;
-        } else if (*p_ == '\r' && p_ + 1 < end_ && p_[1] == '\n') {
-            p_ += 2;
-        } else {
-            break;
-        }
-    }
-    const char* found = FindLineFeed(p_, end_);
-    if (!found) {
-        p_ = end_;  // the input's last line has no line feed: it is not read
-        return false;
-    }
-    const char* text = p_;
-    size_t length = static_cast<size_t>(found - p_) + 1;
-    if (static_cast<int64_t>(length) > kMaxBlockLine) {
-        longLine_ = true;
-        p_ = end_;
-        return false;
-    }
-    p_ += length;
-    if (length >= 2 && text[length - 2] == '\r') {
-        crLine_.assign(text, length - 2);
-        crLine_ += '\n';
-        text = crLine_.data();
-        --length;
-    }
-    size_t skip = 0;
-    while (skip < length && IsLineBlank(text[skip])) ++skip;
-    line = std::string_view(text + skip, length - skip);
-    return true;
+    longLine_ = true;
+    p_ = end_;
+    return false;
+}
+
+const char* BlockLines::DropCarriageReturn(const char* text, size_t& length)
+{
+    crLine_.assign(text, length - 2);
+    crLine_ += '\n';
+    --length;
+    return crLine_.data();
 }
 
 }  // namespace solvane

@@ -279,16 +279,26 @@ void FillLines(Lines& lines, const ObjTargets& targets, ObjCursor& at)
     }
 }
 
-// Allocates exactly what pass 1 counted; per-face materials only with a material table.
-void AllocateArrays(SubMesh& mesh, std::vector<float>& normals, const ObjCounts& counts, bool hasMaterials)
+// Allocates exactly what pass 1 counted; per-face materials only with a material table. The arrays
+// are filled with their first values on `threads` threads at once.
+void AllocateArrays(SubMesh& mesh, std::vector<float>& normals, const ObjCounts& counts, bool hasMaterials,
+                    int threads = 1)
 {
-    mesh.vertices.assign(static_cast<size_t>(counts.vertices) * 3, 0.0f);
-    normals.assign(static_cast<size_t>(counts.normals) * 3, 0.0f);
-    mesh.texCoords.assign(static_cast<size_t>(counts.texCoords) * 2, 0.0f);
-    mesh.faceOffsets.assign(static_cast<size_t>(counts.faces) + 1, 0);
-    mesh.faceIndices.assign(static_cast<size_t>(counts.corners), 0);
-    if (counts.texCoords > 0) mesh.faceTexCoordIndices.assign(static_cast<size_t>(counts.corners), 0);
-    if (hasMaterials) mesh.faceMaterials.assign(static_cast<size_t>(counts.faces), -1);
+    ForEachBlock(7, threads, [&](size_t array) {
+        switch (array) {
+        case 0: AssignLarge(mesh.vertices, static_cast<size_t>(counts.vertices) * 3, 0.0f); break;
+        case 1: AssignLarge(normals, static_cast<size_t>(counts.normals) * 3, 0.0f); break;
+        case 2: AssignLarge(mesh.texCoords, static_cast<size_t>(counts.texCoords) * 2, 0.0f); break;
+        case 3: AssignLarge(mesh.faceOffsets, static_cast<size_t>(counts.faces) + 1, 0u); break;
+        case 4: AssignLarge(mesh.faceIndices, static_cast<size_t>(counts.corners), 0u); break;
+        case 5:
+            if (counts.texCoords > 0) AssignLarge(mesh.faceTexCoordIndices, static_cast<size_t>(counts.corners), 0u);
+            break;
+        default:
+            if (hasMaterials) AssignLarge(mesh.faceMaterials, static_cast<size_t>(counts.faces), -1);
+            break;
+        }
+    });
 }
 
 std::unordered_map<std::string_view, int32_t> MaterialsByName(const Model& model)
@@ -341,7 +351,9 @@ std::unique_ptr<Model> ReadObjInBlocks(const char* path, int64_t size, LoadConte
     std::vector<uint8_t> longLines(blocks.size(), 0);
     ForEachBlock(blocks.size(), threads, [&](size_t b) {
         BlockLines lines(ctx, text.Data(), blocks[b], true);
-        CountLines(lines, counts[b]);
+        ObjCounts blockCounts;  // counted locally: neighbouring blocks' counts share cache lines
+        CountLines(lines, blockCounts);
+        counts[b] = blockCounts;
         longLines[b] = lines.MetLongLine();
         text.Release(blocks[b]);
     });
@@ -361,14 +373,16 @@ std::unique_ptr<Model> ReadObjInBlocks(const char* path, int64_t size, LoadConte
     if (totals.namesLibrary) ReadMaterialLibrary(path, *model, ctx);
     SubMesh& mesh = model->subMeshes[0];
     std::vector<float> normals;
-    AllocateArrays(mesh, normals, totals, !model->materials.empty());
+    AllocateArrays(mesh, normals, totals, !model->materials.empty(), threads);
     const auto materialByName = MaterialsByName(*model);
     const ObjTargets targets{&mesh, normals.data(), totals, !model->materials.empty(), &materialByName};
 
     // Pass 2: every block fills its own slots.
     ForEachBlock(blocks.size(), threads, [&](size_t b) {
         BlockLines lines(ctx, text.Data(), blocks[b], true);
-        FillLines(lines, targets, cursors[b]);
+        ObjCursor cursor = cursors[b];
+        FillLines(lines, targets, cursor);
+        cursors[b] = cursor;
         text.Release(blocks[b]);
     });
     for (const ObjCursor& cursor : cursors) {

@@ -8,57 +8,42 @@
 namespace solvane {
 namespace {
 
-// Whether a token scans as an integer ("%d": its numeric prefix).
-bool TokenInteger(std::string_view token, int64_t& value)
-{
-    const char* p = token.data();
-    return ScanInteger(p, token.data() + token.size(), value);
-}
-
 // Pass 2 of the blocks over one block: vertex lines of three values, then face lines of a count and
 // that many indices (values after them are colours and dropped).
 RecordsRead FillOffBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
                          int64_t vertexCount, int64_t faceCount, SubMesh& mesh)
 {
-    RecordLine line;
-    const char* p = text.Data() + block.begin;
+    using Scan = LineValues::Scan;
+    LineValues line(text.Data() + block.begin, text.Data() + text.Size(), true);
     const char* end = text.Data() + block.end;
-    const char* fileEnd = text.Data() + text.Size();
     const int64_t records = vertexCount + faceCount;
-    while (p < end && record < records) {
-        line.Read(p, fileEnd, true);
-        if (line.Count() == 0 && !line.Unusual()) continue;
-        if (line.Unusual()) return RecordsRead::kIrregular;
-        const int last = line.Count() - 1;
+    while (record < records && line.Position() < end && line.NextRecord()) {
         if (record < vertexCount) {
-            if (line.Count() != 3) return RecordsRead::kIrregular;
             float* v = &mesh.vertices[static_cast<size_t>(record) * 3];
             for (int k = 0; k < 3; ++k) {
-                const std::string_view token = line.Token(k);
-                const char* q = token.data();
-                if (!ScanFloat(q, token.data() + token.size(), v[k])) {
-                    return k == last && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
-                }
+                if (k > 0 && !line.More()) return RecordsRead::kIrregular;  // the vertex goes on past its line
+                const Scan scan = line.Float(v[k]);
+                if (scan != Scan::kValue) return Failed(scan);
             }
+            if (line.More()) return RecordsRead::kIrregular;  // a value of the next vertex
         } else {
             int64_t count = 0;
-            if (!TokenInteger(line.Token(0), count)) {
-                return last == 0 && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
-            }
+            Scan scan = line.Integer(count);
+            if (scan != Scan::kValue) return Failed(scan);
             if (count < 0 || count > kMaxFaceCorners) return RecordsRead::kBroken;
-            if (line.Count() < count + 1) return RecordsRead::kIrregular;  // the face goes on past its line
             if (corner + count > static_cast<int64_t>(mesh.faceIndices.size())) return RecordsRead::kIrregular;
-            for (int k = 1; k <= count; ++k) {
+            for (int64_t k = 0; k < count; ++k) {
+                if (!line.More()) return RecordsRead::kIrregular;  // the face goes on past its line
                 int64_t index = 0;
-                if (!TokenInteger(line.Token(k), index)) {
-                    return k == last && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
-                }
+                scan = line.Integer(index);
+                if (scan != Scan::kValue) return Failed(scan);
                 if (static_cast<uint64_t>(index) >= static_cast<uint64_t>(vertexCount)) return RecordsRead::kBroken;
-                mesh.faceIndices[static_cast<size_t>(corner + k - 1)] = static_cast<uint32_t>(index);
+                mesh.faceIndices[static_cast<size_t>(corner + k)] = static_cast<uint32_t>(index);
             }
             corner += count;
             mesh.faceOffsets[static_cast<size_t>(record - vertexCount) + 1] = static_cast<uint32_t>(corner);
         }
+        line.EndLine();
         ++record;
     }
     return RecordsRead::kWhole;
@@ -82,10 +67,10 @@ std::unique_ptr<Model> ReadOffBodyInBlocks(const char* path, int64_t bodyStart, 
 
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
-    mesh.vertices.assign(static_cast<size_t>(vertexCount) * 3, 0.0f);
+    AssignLarge(mesh.vertices, static_cast<size_t>(vertexCount) * 3, 0.0f);
     if (faceCount > 0) {
-        mesh.faceOffsets.assign(static_cast<size_t>(faceCount) + 1, 0);
-        mesh.faceIndices.assign(static_cast<size_t>(corners), 0);
+        AssignLarge(mesh.faceOffsets, static_cast<size_t>(faceCount) + 1, 0u);
+        AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
     }
     std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
     ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {

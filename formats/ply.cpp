@@ -241,62 +241,56 @@ struct PlyLayout {
 RecordsRead FillPlyBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
                          const PlyLayout& layout, SubMesh& mesh)
 {
-    RecordLine line;
-    const char* p = text.Data() + block.begin;
+    using Scan = LineValues::Scan;
+    LineValues line(text.Data() + block.begin, text.Data() + text.Size(), false);
     const char* end = text.Data() + block.end;
-    const char* fileEnd = text.Data() + text.Size();
     const int64_t vertexEnd = layout.vertexFirst + layout.vertexCount, faceEnd = layout.faceFirst + layout.faceCount;
     const int64_t last = std::max(vertexEnd, faceEnd);
-    auto scanned = [&](int k) {
-        return k == line.Count() - 1 && line.EndsInput() ? RecordsRead::kIrregular : RecordsRead::kBroken;
-    };
-    while (p < end && record < last) {
-        line.Read(p, fileEnd, false);
-        if (line.Count() == 0 && !line.Unusual()) continue;
-        if (line.Unusual()) return RecordsRead::kIrregular;
+    while (record < last && line.Position() < end && line.NextRecord()) {
         if (record >= layout.vertexFirst && record < vertexEnd) {
-            // A short line would take zeros, or end the body: left to the stream reader.
-            if (line.Count() < layout.needed) return RecordsRead::kIrregular;
             float* v = &mesh.vertices[static_cast<size_t>(record - layout.vertexFirst) * 3];
-            for (int k = 0; k < 3; ++k) {
-                const std::string_view token = line.Token(layout.position[k]);
-                const char* q = token.data();
-                if (!ScanFloat(q, token.data() + token.size(), v[k])) return scanned(layout.position[k]);
+            for (int column = 0; column < layout.needed; ++column) {
+                // A short line would take zeros, or end the body: left to the stream reader.
+                if (column > 0 && !line.More()) return RecordsRead::kIrregular;
+                int k = 0;
+                while (k < 3 && layout.position[k] != column) ++k;
+                float value = 0;
+                const Scan scan = k < 3 ? line.Float(value) : line.Skip();
+                if (scan != Scan::kValue) return Failed(scan);
+                for (int axis = 0; axis < 3; ++axis) {
+                    if (layout.position[axis] == column) v[axis] = value;
+                }
             }
         } else if (record >= layout.faceFirst && record < faceEnd) {
-            int column = 0;
             for (int i = 0; i <= layout.listIndex; ++i) {
-                if (column >= line.Count()) return RecordsRead::kIrregular;
-                if (!layout.faceElement->properties[static_cast<size_t>(i)].isList) {
-                    ++column;
+                if (i > 0 && !line.More()) return RecordsRead::kIrregular;
+                if (i < layout.listIndex) {
+                    // A value before the index list (lists before it are not read this way).
+                    const Scan scan = line.Skip();
+                    if (scan != Scan::kValue) return Failed(scan);
                     continue;
                 }
                 int64_t count = 0;
-                const std::string_view token = line.Token(column);
-                const char* q = token.data();
-                if (!ScanInteger(q, token.data() + token.size(), count)) return scanned(column);
+                Scan scan = line.Integer(count);
+                if (scan != Scan::kValue) return Failed(scan);
                 if (count < 0 || count > kMaxFaceCorners) return RecordsRead::kBroken;
-                ++column;
-                if (column + count > line.Count()) return RecordsRead::kIrregular;
-                if (i < layout.listIndex) {
-                    column += static_cast<int>(count);
-                    continue;
-                }
-                if (layout.stream && column + count != line.Count()) return RecordsRead::kIrregular;
                 if (corner + count > static_cast<int64_t>(mesh.faceIndices.size())) return RecordsRead::kIrregular;
-                for (int k = 0; k < count; ++k, ++column) {
+                for (int64_t k = 0; k < count; ++k) {
+                    if (!line.More()) return RecordsRead::kIrregular;
                     int64_t index = 0;
-                    const std::string_view value = line.Token(column);
-                    const char* r = value.data();
-                    if (!ScanInteger(r, value.data() + value.size(), index)) return scanned(column);
+                    scan = line.Integer(index);
+                    if (scan != Scan::kValue) return Failed(scan);
                     // Every vertex is there: a corner naming another breaks the file.
                     if (index < 0 || index >= layout.vertexCount) return RecordsRead::kBroken;
                     mesh.faceIndices[static_cast<size_t>(corner + k)] = static_cast<uint32_t>(index);
                 }
+                // With the list alone the faces are a stream: a value after it would start the next face.
+                if (layout.stream && line.More()) return RecordsRead::kIrregular;
                 corner += count;
                 mesh.faceOffsets[static_cast<size_t>(record - layout.faceFirst) + 1] = static_cast<uint32_t>(corner);
             }
         }
+        line.EndLine();
         ++record;
     }
     return RecordsRead::kWhole;
@@ -353,10 +347,10 @@ std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, 
 
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
-    mesh.vertices.assign(static_cast<size_t>(layout.vertexCount) * 3, 0.0f);
+    AssignLarge(mesh.vertices, static_cast<size_t>(layout.vertexCount) * 3, 0.0f);
     if (layout.faceCount > 0) {
-        mesh.faceOffsets.assign(static_cast<size_t>(layout.faceCount) + 1, 0);
-        mesh.faceIndices.assign(static_cast<size_t>(corners), 0);
+        AssignLarge(mesh.faceOffsets, static_cast<size_t>(layout.faceCount) + 1, 0u);
+        AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
     }
     std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
     ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {

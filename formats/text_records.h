@@ -15,11 +15,16 @@
 
 #include "core/load_context.h"
 #include "core/text_blocks.h"
+#include "core/text_scan.h"
 
 namespace solvane {
 
 // Longest token the stream readers keep whole (TextCursor::kMaxTokenLength).
 constexpr size_t kMaxRecordToken = 4096;
+
+// How a block's records parsed: all whole, one of them not a record of its own line (the file is
+// then read by one thread), or one of them broken (the file fails).
+enum class RecordsRead : uint8_t { kWhole, kIrregular, kBroken };
 
 // The tokens of one line, up to its line feed (and, with hash comments, up to a token that
 // begins with '#'). A line feed ends a line; the last line of the input needs none.
@@ -43,6 +48,75 @@ private:
     bool unusual_ = false;
     bool endsInput_ = false;
 };
+
+// The values of the lines of a block, scanned in place token by token (a number never holds a
+// blank, so scanning from a token's start takes the token's numeric prefix, as the stream reader
+// does on the token alone).
+class LineValues {
+public:
+    enum class Scan { kValue, kNotANumber, kCutAtEnd, kUnusual };
+
+    LineValues(const char* p, const char* fileEnd, bool hashComments)
+        : p_(p), end_(fileEnd), hashComments_(hashComments)
+    {
+    }
+    const char* Position() const { return p_; }
+    // Moves to the first token of the next line that holds one; false at the end of the input.
+    bool NextRecord()
+    {
+        for (;;) {
+            if (More()) return true;
+            if (p_ >= end_) return false;
+            EndLine();
+        }
+    }
+    // Whether another token stands on the current line (the cursor moves to it).
+    bool More()
+    {
+        while (p_ < end_ && *p_ != '\n' && IsScanBlank(*p_)) ++p_;
+        return p_ < end_ && *p_ != '\n' && !(hashComments_ && *p_ == '#');
+    }
+    // Moves past the current line's line feed.
+    void EndLine()
+    {
+        const char* lineFeed = FindLineFeed(p_, end_);
+        p_ = lineFeed ? lineFeed + 1 : end_;
+    }
+    // The token at the cursor (More() was true) as a float or an integer, the cursor moving past it.
+    Scan Float(float& value)
+    {
+        const char* q = p_;
+        return Finish(ScanFloat(q, end_, value), q);
+    }
+    Scan Integer(int64_t& value)
+    {
+        const char* q = p_;
+        return Finish(ScanInteger(q, end_, value), q);
+    }
+    Scan Skip() { return Finish(true, p_); }
+
+private:
+    Scan Finish(bool scanned, const char* q)
+    {
+        const char* start = p_;
+        p_ = q;
+        while (p_ < end_ && !IsScanBlank(*p_)) ++p_;
+        if (static_cast<size_t>(p_ - start) > kMaxRecordToken) return Scan::kUnusual;
+        if (scanned) return Scan::kValue;
+        return p_ >= end_ ? Scan::kCutAtEnd : Scan::kNotANumber;
+    }
+
+    const char* p_;
+    const char* end_;
+    bool hashComments_;
+};
+
+// What a failed scan makes of the block: a value cut by the end of the input, or a token longer
+// than the stream reader keeps, leaves the file to the stream reader; anything else is broken.
+inline RecordsRead Failed(LineValues::Scan scan)
+{
+    return scan == LineValues::Scan::kNotANumber ? RecordsRead::kBroken : RecordsRead::kIrregular;
+}
 
 struct RecordCounts {
     int64_t records = 0;   // lines holding at least one token
@@ -68,10 +142,6 @@ BodyBlocks CountBodyRecords(LoadContext& ctx, const MappedText& text, int64_t bo
 // not fit the body).
 bool CornerOffsets(const char* text, int64_t fileSize, const BodyBlocks& body, bool hashComments, int countColumn,
                    int64_t from, int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total);
-
-// How a block's records parsed: all whole, one of them not a record of its own line (the file is
-// then read by one thread), or one of them broken (the file fails).
-enum class RecordsRead : uint8_t { kWhole, kIrregular, kBroken };
 
 // Adds a block's bytes from countedEnd on (those before it were counted as the header was read) to
 // the load's done amount, and stops a cancelled load (LoadCancelled).
