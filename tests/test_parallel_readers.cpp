@@ -236,6 +236,17 @@ TEST(ParallelObj, EveryBlockSizeAndEveryCutGiveTheModelOfOneThread)
     ExpectEveryCutSame(dir, "every.obj", obj, {1, 9, 40});
 }
 
+TEST(ParallelObj, TextureMapsPlaceCornersByTheirOwnCoordinateNumbersOnEveryThreadCount)
+{
+    ScratchDir dir;
+    dir.Write("mapped.mtl", "newmtl wood\nKd 1 1 1\nmap_Kd -s 1 1 1 wood grain.bmp\nnewmtl plain\nKd 0 1 0\n");
+    std::string obj = "mtllib mapped.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n";
+    obj += "usemtl wood\nf 1/3 2/2 3/1\nvt 0 1\nvt 0.5 0.5\nf -4/-1 -3/-2/1 -2//1 -1\nusemtl plain\n";
+    obj += "f 1/+2 2/x 3/-9\nvt 0.25 0.75\nf 4/6 3/5/2 2/-6\n";
+    ExpectSameOnEveryThreadCount(dir.Write("mapped.obj", obj), {1, 3, 8, 21, 1 << 20}, "mapped.obj");
+    ExpectEveryCutSame(dir, "mapped.obj", obj, {5});
+}
+
 TEST(ParallelObj, FilesWithoutALibraryOrWithoutVerticesOrFaces)
 {
     ScratchDir dir;
