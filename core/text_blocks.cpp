@@ -14,45 +14,33 @@
 
 
 namespace solvane {
-namespace {
-
-int64_t PageSize()
+TextFile::~TextFile()
 {
-    static const int64_t size = ::sysconf(_SC_PAGESIZE);
-    return size;
+    if (fd_ >= 0) ::close(fd_);
 }
 
-}  // namespace
-
-MappedText::~MappedText()
+bool TextFile::Open(const char* path)
 {
-    if (data_) ::munmap(const_cast<char*>(data_), static_cast<size_t>(size_));
-}
-
-bool MappedText::Open(const char* path)
-{
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return false;
     struct stat info {};
-    void* mapped = MAP_FAILED;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    }
-    ::close(fd);
-    if (mapped == MAP_FAILED) return false;
-    data_ = static_cast<const char*>(mapped);
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     size_ = info.st_size;
     return true;
 }
 
-void MappedText::Release(const TextBlock& block) const
+const char* TextFile::Read(const TextBlock& block) const
 {
-    const int64_t page = PageSize();
-    const int64_t first = (block.begin + page - 1) / page * page;
-    const int64_t last = block.end == size_ ? size_ : block.end / page * page;
-    if (data_ && last > first) {
-        ::madvise(const_cast<char*>(data_) + first, static_cast<size_t>(last - first), MADV_DONTNEED);
+    thread_local std::vector<char> buffer;
+    const size_t size = static_cast<size_t>(block.end - block.begin);
+    if (buffer.size() < size) buffer.resize(size);
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd_, buffer.data() + got, size - got, block.begin + static_cast<int64_t>(got));
+        if (n <= 0) return nullptr;
+        got += static_cast<size_t>(n);
     }
+    return buffer.data();
 }
 
 void AdviseHugePages(void* data, size_t bytes)
@@ -76,8 +64,9 @@ int ParseThreads(const LoadContext& ctx, int64_t bytes)
     return std::max(1, ctx.parallel.threads > 0 ? ctx.parallel.threads : cores);
 }
 
-std::vector<TextBlock> SplitAtLineEnds(const char* text, int64_t begin, int64_t end, int64_t blockBytes)
+std::vector<TextBlock> SplitAtLineEnds(const TextFile& file, int64_t begin, int64_t end, int64_t blockBytes)
 {
+    constexpr int64_t kWindow = 64 * 1024;
     std::vector<TextBlock> blocks;
     blockBytes = std::max<int64_t>(blockBytes, 1);
     int64_t position = begin;
@@ -87,14 +76,20 @@ std::vector<TextBlock> SplitAtLineEnds(const char* text, int64_t begin, int64_t 
             blocks.push_back({position, end});
             break;
         }
-        const int64_t window = std::min(end - target, kMaxBlockLine);
-        const void* found = std::memchr(text + target, '\n', static_cast<size_t>(window));
-        if (!found) {
+        // The first line feed at or after the target, read window by window.
+        int64_t next = -1;
+        for (int64_t at = target; at < end && at - target < kMaxBlockLine && next < 0; at += kWindow) {
+            const TextBlock window{at, std::min(end, at + kWindow)};
+            const char* bytes = file.Read(window);
+            if (!bytes) return {};
+            const void* found = std::memchr(bytes, '\n', static_cast<size_t>(window.end - window.begin));
+            if (found) next = at + (static_cast<const char*>(found) - bytes) + 1;
+        }
+        if (next < 0) {
             if (end - target > kMaxBlockLine) return {};
             blocks.push_back({position, end});  // no line feed follows: the rest is one block
             break;
         }
-        const int64_t next = static_cast<const char*>(found) - text + 1;
         blocks.push_back({position, next});
         position = next;
     }
@@ -135,8 +130,8 @@ void ForEachBlock(size_t count, int threads, const std::function<void(size_t)>& 
     }
 }
 
-BlockLines::BlockLines(LoadContext& ctx, const char* text, const TextBlock& block, bool countProgress)
-    : ctx_(ctx), p_(text + block.begin), end_(text + block.end), published_(p_), countProgress_(countProgress)
+BlockLines::BlockLines(LoadContext& ctx, const char* begin, const char* end, bool countProgress)
+    : ctx_(ctx), p_(begin), end_(end), published_(p_), countProgress_(countProgress)
 {
     if (ctx_.Cancelled()) throw LoadCancelled{};
 }

@@ -1,5 +1,5 @@
-// Reading large text files on every core. The file is mapped read-only and split into blocks that
-// begin after a line feed and end with one (the last block runs to the end of the file); worker
+// Reading large text files on every core. The file is split into blocks that begin after a line
+// feed and end with one (the last block runs to the end of the file); worker
 // threads take the blocks in file order and read each block's lines with the rules of
 // ReaderInput::ReadTextLine, so a reader that handles its lines one by one gets the same lines
 // from the blocks, joined in order, as from one ReaderInput. The bytes read count towards the
@@ -29,24 +29,24 @@ struct TextBlock {
 // reader's own limit then applies exactly).
 constexpr int64_t kMaxBlockLine = int64_t{1} << 20;
 
-// The whole file, mapped read-only. Pages that were read stay in the process only until the block
-// that read them is released, so the memory a load takes does not grow with the file.
-class MappedText {
+// The file the blocks come from. Each thread reads a block into a buffer of its own (the buffer is
+// reused for the thread's next block), so the memory a load takes does not grow with the file.
+class TextFile {
 public:
-    MappedText() = default;
-    ~MappedText();
-    MappedText(const MappedText&) = delete;
-    MappedText& operator=(const MappedText&) = delete;
+    TextFile() = default;
+    ~TextFile();
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
 
-    // False when the file cannot be opened or mapped (an empty file maps to nothing and is false).
+    // False when the file cannot be opened.
     bool Open(const char* path);
-    const char* Data() const { return data_; }
     int64_t Size() const { return size_; }
-    // Drops the block's whole pages from this process; they stay in the page cache.
-    void Release(const TextBlock& block) const;
+    // The bytes of the block in the calling thread's buffer, valid until that thread reads again;
+    // null when they cannot all be read (the file changed).
+    const char* Read(const TextBlock& block) const;
 
 private:
-    const char* data_ = nullptr;
+    int fd_ = -1;
     int64_t size_ = 0;
 };
 
@@ -70,9 +70,10 @@ void AssignLarge(std::vector<T>& vector, size_t n, const T& value)
 // files must not pay for threads), otherwise the context's count or every core.
 int ParseThreads(const LoadContext& ctx, int64_t bytes);
 
-// Splits text[begin, end) into blocks of about blockBytes, each but the last ending just after a
-// line feed. Empty when a line longer than kMaxBlockLine stands where a block would end.
-std::vector<TextBlock> SplitAtLineEnds(const char* text, int64_t begin, int64_t end, int64_t blockBytes);
+// Splits bytes [begin, end) of the file into blocks of about blockBytes, each but the last ending
+// just after a line feed. Empty when a line longer than kMaxBlockLine stands where a block would
+// end, or the file cannot be read.
+std::vector<TextBlock> SplitAtLineEnds(const TextFile& file, int64_t begin, int64_t end, int64_t blockBytes);
 
 // Runs work(index) for every index below count on `threads` threads (the caller's among them),
 // taking indices in order. When one call throws, the others stop taking new indices; once all
@@ -85,7 +86,8 @@ void ForEachBlock(size_t count, int threads, const std::function<void(size_t)>& 
 // set; the load's cancellation is checked every few kilobytes (LoadCancelled is thrown).
 class BlockLines {
 public:
-    BlockLines(LoadContext& ctx, const char* text, const TextBlock& block, bool countProgress);
+    // The block's bytes are [begin, end).
+    BlockLines(LoadContext& ctx, const char* begin, const char* end, bool countProgress);
     ~BlockLines();
     BlockLines(const BlockLines&) = delete;
     BlockLines& operator=(const BlockLines&) = delete;

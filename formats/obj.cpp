@@ -444,21 +444,25 @@ std::unique_ptr<Model> ReadObjInBlocks(const char* path, int64_t size, LoadConte
 {
     const int threads = ParseThreads(ctx, size);
     if (threads < 2) return nullptr;
-    MappedText text;
-    if (!text.Open(path)) return nullptr;
-    const std::vector<TextBlock> blocks = SplitAtLineEnds(text.Data(), 0, text.Size(), ctx.parallel.blockBytes);
+    TextFile file;
+    if (!file.Open(path)) return nullptr;
+    const std::vector<TextBlock> blocks = SplitAtLineEnds(file, 0, file.Size(), ctx.parallel.blockBytes);
     if (blocks.size() < 2) return nullptr;
 
     // Pass 1: counts per block.
     std::vector<ObjCounts> counts(blocks.size());
     std::vector<uint8_t> longLines(blocks.size(), 0);
     ForEachBlock(blocks.size(), threads, [&](size_t b) {
-        BlockLines lines(ctx, text.Data(), blocks[b], true);
+        const char* bytes = file.Read(blocks[b]);
+        if (!bytes) {
+            longLines[b] = 1;  // the file changed: one thread reads it
+            return;
+        }
+        BlockLines lines(ctx, bytes, bytes + (blocks[b].end - blocks[b].begin), true);
         ObjCounts blockCounts;  // counted locally: neighbouring blocks' counts share cache lines
         CountLines(lines, blockCounts);
         counts[b] = blockCounts;
         longLines[b] = lines.MetLongLine();
-        text.Release(blocks[b]);
     });
     if (std::find(longLines.begin(), longLines.end(), 1) != longLines.end()) return nullptr;
 
@@ -483,11 +487,15 @@ std::unique_ptr<Model> ReadObjInBlocks(const char* path, int64_t size, LoadConte
 
     // Pass 2: every block fills its own slots.
     ForEachBlock(blocks.size(), threads, [&](size_t b) {
-        BlockLines lines(ctx, text.Data(), blocks[b], true);
+        const char* bytes = file.Read(blocks[b]);
+        if (!bytes) {
+            cursors[b].overflow = true;  // the file changed: one thread reads it
+            return;
+        }
+        BlockLines lines(ctx, bytes, bytes + (blocks[b].end - blocks[b].begin), true);
         ObjCursor cursor = cursors[b];
         FillLines(lines, targets, cursor);
         cursors[b] = cursor;
-        text.Release(blocks[b]);
     });
     for (const ObjCursor& cursor : cursors) {
         if (!cursor.Filled()) return nullptr;

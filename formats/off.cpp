@@ -10,12 +10,12 @@ namespace {
 
 // Pass 2 of the blocks over one block: vertex lines of three values, then face lines of a count and
 // that many indices (values after them are colours and dropped).
-RecordsRead FillOffBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
+RecordsRead FillOffBlock(const char* begin, const char* end, int64_t record, int64_t corner,
                          int64_t vertexCount, int64_t faceCount, SubMesh& mesh)
 {
     using Scan = LineValues::Scan;
-    LineValues line(text.Data() + block.begin, text.Data() + text.Size(), true);
-    const char* end = text.Data() + block.end;
+    // The block ends with a line feed, or at the end of the input: no line runs past end.
+    LineValues line(begin, end, true);
     const int64_t records = vertexCount + faceCount;
     while (record < records && line.Position() < end && line.NextRecord()) {
         if (record < vertexCount) {
@@ -55,13 +55,13 @@ RecordsRead FillOffBlock(const MappedText& text, const TextBlock& block, int64_t
 std::unique_ptr<Model> ReadOffBodyInBlocks(const char* path, int64_t bodyStart, int64_t countedEnd,
                                            int64_t vertexCount, int64_t faceCount, LoadContext& ctx, bool& broken)
 {
-    MappedText text;
-    if (!text.Open(path)) return nullptr;
-    const BodyBlocks body = CountBodyRecords(ctx, text, bodyStart, true, 0);
+    TextFile file;
+    if (!file.Open(path)) return nullptr;
+    const BodyBlocks body = CountBodyRecords(ctx, file, bodyStart, true, 0);
     if (body.blocks.empty() || body.firstRecord.back() < vertexCount + faceCount) return nullptr;
     std::vector<int64_t> cornersBefore;
     int64_t corners = 0;
-    if (!CornerOffsets(text.Data(), text.Size(), body, true, 0, vertexCount, faceCount, cornersBefore, corners)) {
+    if (!CornerOffsets(file, body, true, 0, vertexCount, faceCount, cornersBefore, corners)) {
         return nullptr;
     }
 
@@ -73,10 +73,12 @@ std::unique_ptr<Model> ReadOffBodyInBlocks(const char* path, int64_t bodyStart, 
         AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
     }
     std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
-    ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {
-        reads[b] = FillOffBlock(text, body.blocks[b], body.firstRecord[b], cornersBefore[b], vertexCount, faceCount,
-                                mesh);
-        text.Release(body.blocks[b]);
+    ForEachBlock(body.blocks.size(), ParseThreads(ctx, file.Size()), [&](size_t b) {
+        const TextBlock& block = body.blocks[b];
+        const char* bytes = file.Read(block);
+        reads[b] = bytes ? FillOffBlock(bytes, bytes + (block.end - block.begin), body.firstRecord[b], cornersBefore[b],
+                                        vertexCount, faceCount, mesh)
+                         : RecordsRead::kIrregular;
         BlockDone(ctx, body.blocks[b], countedEnd);
     });
     if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;

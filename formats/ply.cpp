@@ -238,12 +238,12 @@ struct PlyLayout {
 };
 
 // Pass 2 of the blocks over one block.
-RecordsRead FillPlyBlock(const MappedText& text, const TextBlock& block, int64_t record, int64_t corner,
+RecordsRead FillPlyBlock(const char* begin, const char* end, int64_t record, int64_t corner,
                          const PlyLayout& layout, SubMesh& mesh)
 {
     using Scan = LineValues::Scan;
-    LineValues line(text.Data() + block.begin, text.Data() + text.Size(), false);
-    const char* end = text.Data() + block.end;
+    // The block ends with a line feed, or at the end of the input: no line runs past end.
+    LineValues line(begin, end, false);
     const int64_t vertexEnd = layout.vertexFirst + layout.vertexCount, faceEnd = layout.faceFirst + layout.faceCount;
     const int64_t last = std::max(vertexEnd, faceEnd);
     while (record < last && line.Position() < end && line.NextRecord()) {
@@ -333,14 +333,14 @@ std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, 
         if (!element.properties.empty()) record += element.count;
     }
 
-    MappedText text;
-    if (!text.Open(path)) return nullptr;
-    const BodyBlocks body = CountBodyRecords(ctx, text, bodyStart, false, layout.countColumn);
+    TextFile file;
+    if (!file.Open(path)) return nullptr;
+    const BodyBlocks body = CountBodyRecords(ctx, file, bodyStart, false, layout.countColumn);
     // A body that ends early keeps what it holds whole: left to the stream reader.
     if (body.blocks.empty() || body.firstRecord.back() < record) return nullptr;
     std::vector<int64_t> cornersBefore;
     int64_t corners = 0;
-    if (!CornerOffsets(text.Data(), text.Size(), body, false, layout.countColumn, layout.faceFirst, layout.faceCount,
+    if (!CornerOffsets(file, body, false, layout.countColumn, layout.faceFirst, layout.faceCount,
                        cornersBefore, corners)) {
         return nullptr;
     }
@@ -353,9 +353,12 @@ std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, 
         AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
     }
     std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
-    ForEachBlock(body.blocks.size(), ParseThreads(ctx, text.Size()), [&](size_t b) {
-        reads[b] = FillPlyBlock(text, body.blocks[b], body.firstRecord[b], cornersBefore[b], layout, mesh);
-        text.Release(body.blocks[b]);
+    ForEachBlock(body.blocks.size(), ParseThreads(ctx, file.Size()), [&](size_t b) {
+        const TextBlock& block = body.blocks[b];
+        const char* bytes = file.Read(block);
+        reads[b] = bytes ? FillPlyBlock(bytes, bytes + (block.end - block.begin), body.firstRecord[b], cornersBefore[b],
+                                        layout, mesh)
+                         : RecordsRead::kIrregular;
         BlockDone(ctx, body.blocks[b], countedEnd);
     });
     if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;

@@ -35,15 +35,15 @@ void RecordLine::Read(const char*& p, const char* end, bool hashComments)
     }
 }
 
-RecordCounts CountRecords(const char* text, int64_t fileSize, const TextBlock& block, bool hashComments,
-                          int countColumn, int64_t from, int64_t to)
+RecordCounts CountRecords(const char* begin, const char* end, bool hashComments, int countColumn, int64_t from,
+                          int64_t to)
 {
     // Only whether a line holds a value, and the value at the count column: the rest of the line
-    // is passed over at the speed of the line-feed search.
+    // is passed over at the speed of the line-feed search. Blocks end with a line feed (the last
+    // at the end of the input), so no line runs past end.
     RecordCounts counts;
-    const char* p = text + block.begin;
-    const char* end = text + block.end;
-    const char* fileEnd = text + fileSize;
+    const char* p = begin;
+    const char* fileEnd = end;
     int64_t record = 0;
     while (p < end && record < to) {
         while (p < fileEnd && *p != '\n' && IsScanBlank(*p)) ++p;
@@ -69,20 +69,27 @@ RecordCounts CountRecords(const char* text, int64_t fileSize, const TextBlock& b
     return counts;
 }
 
-BodyBlocks CountBodyRecords(LoadContext& ctx, const MappedText& text, int64_t bodyStart, bool hashComments,
+BodyBlocks CountBodyRecords(LoadContext& ctx, const TextFile& file, int64_t bodyStart, bool hashComments,
                             int countColumn)
 {
     BodyBlocks body;
-    const int threads = ParseThreads(ctx, text.Size() - bodyStart);
+    const int threads = ParseThreads(ctx, file.Size() - bodyStart);
     if (threads < 2) return body;
-    body.blocks = SplitAtLineEnds(text.Data(), bodyStart, text.Size(), ctx.parallel.blockBytes);
+    body.blocks = SplitAtLineEnds(file, bodyStart, file.Size(), ctx.parallel.blockBytes);
     if (body.blocks.size() < 2) return {};
     body.counts.resize(body.blocks.size());
+    std::vector<uint8_t> unread(body.blocks.size(), 0);
     ForEachBlock(body.blocks.size(), threads, [&](size_t b) {
         if (ctx.Cancelled()) throw LoadCancelled{};
-        body.counts[b] = CountRecords(text.Data(), text.Size(), body.blocks[b], hashComments, countColumn);
-        text.Release(body.blocks[b]);
+        const TextBlock& block = body.blocks[b];
+        const char* bytes = file.Read(block);
+        if (!bytes) {
+            unread[b] = 1;
+            return;
+        }
+        body.counts[b] = CountRecords(bytes, bytes + (block.end - block.begin), hashComments, countColumn);
     });
+    if (std::find(unread.begin(), unread.end(), 1) != unread.end()) return {};  // the file changed
     body.firstRecord.resize(body.blocks.size() + 1, 0);
     for (size_t b = 0; b < body.blocks.size(); ++b) {
         body.firstRecord[b + 1] = body.firstRecord[b] + body.counts[b].records;
@@ -90,8 +97,8 @@ BodyBlocks CountBodyRecords(LoadContext& ctx, const MappedText& text, int64_t bo
     return body;
 }
 
-bool CornerOffsets(const char* text, int64_t fileSize, const BodyBlocks& body, bool hashComments, int countColumn,
-                   int64_t from, int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total)
+bool CornerOffsets(const TextFile& file, const BodyBlocks& body, bool hashComments, int countColumn, int64_t from,
+                   int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total)
 {
     const int64_t to = from + count;
     cornersBefore.assign(body.blocks.size(), 0);
@@ -104,8 +111,11 @@ bool CornerOffsets(const char* text, int64_t fileSize, const BodyBlocks& body, b
             total += body.counts[b].countSum;
         } else {
             // A block the faces begin or end in: its own face lines only.
-            total += CountRecords(text, fileSize, body.blocks[b], hashComments, countColumn, std::max(from - first, int64_t{0}),
-                                  std::min(to, last) - first)
+            const TextBlock& block = body.blocks[b];
+            const char* bytes = file.Read(block);
+            if (!bytes) return false;
+            total += CountRecords(bytes, bytes + (block.end - block.begin), hashComments, countColumn,
+                                  std::max(from - first, int64_t{0}), std::min(to, last) - first)
                          .countSum;
         }
     }

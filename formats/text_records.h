@@ -123,9 +123,10 @@ struct RecordCounts {
     int64_t countSum = 0;  // the integer at column countColumn of each record line (0 when none)
 };
 
-// Pass 1 over one block, or over its records numbered [from, to) from the block's first.
-RecordCounts CountRecords(const char* text, int64_t fileSize, const TextBlock& block, bool hashComments,
-                          int countColumn, int64_t from = 0, int64_t to = INT64_MAX);
+// Pass 1 over the bytes [begin, end) of one block, or over its records numbered [from, to) from the
+// block's first.
+RecordCounts CountRecords(const char* begin, const char* end, bool hashComments, int countColumn, int64_t from = 0,
+                          int64_t to = INT64_MAX);
 
 // Splits the body, counts every block's records on the threads and gives each block its first
 // record number. Empty when the body is not worth splitting or cannot be split.
@@ -134,14 +135,14 @@ struct BodyBlocks {
     std::vector<RecordCounts> counts;
     std::vector<int64_t> firstRecord;  // per block, and the total at the end
 };
-BodyBlocks CountBodyRecords(LoadContext& ctx, const MappedText& text, int64_t bodyStart, bool hashComments,
+BodyBlocks CountBodyRecords(LoadContext& ctx, const TextFile& file, int64_t bodyStart, bool hashComments,
                             int countColumn);
 
 // The corner total of records [from, from + count) and, per block, the corners of those records
 // that stand before it. False when the totals cannot be what the file holds (a count that does
 // not fit the body).
-bool CornerOffsets(const char* text, int64_t fileSize, const BodyBlocks& body, bool hashComments, int countColumn,
-                   int64_t from, int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total);
+bool CornerOffsets(const TextFile& file, const BodyBlocks& body, bool hashComments, int countColumn, int64_t from,
+                   int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total);
 
 // Adds a block's bytes from countedEnd on (those before it were counted as the header was read) to
 // the load's done amount, and stops a cancelled load (LoadCancelled).

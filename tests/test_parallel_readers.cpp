@@ -44,23 +44,28 @@ std::vector<std::string> InputLayerLines(const std::string& path)
 std::vector<std::string> BlockLinesOf(const std::string& path, int64_t blockBytes)
 {
     LoadContext ctx;
-    MappedText text;
+    TextFile file;
     std::vector<std::string> lines;
-    if (!text.Open(path.c_str())) return lines;
-    const auto blocks = SplitAtLineEnds(text.Data(), 0, text.Size(), blockBytes);
-    EXPECT_FALSE(blocks.empty());
+    if (!file.Open(path.c_str())) return lines;
+    const auto blocks = SplitAtLineEnds(file, 0, file.Size(), blockBytes);
+    EXPECT_EQ(blocks.empty(), file.Size() == 0);
     int64_t covered = 0;
     for (const TextBlock& block : blocks) {
         EXPECT_EQ(block.begin, covered);
         covered = block.end;
-        if (block.end < text.Size()) {
-            EXPECT_EQ(text.Data()[block.end - 1], '\n');
+        const char* bytes = file.Read(block);
+        if (!bytes) {
+            ADD_FAILURE() << "block at " << block.begin << " unread";
+            return lines;
         }
-        BlockLines reader(ctx, text.Data(), block, false);
+        if (block.end < file.Size()) {
+            EXPECT_EQ(bytes[block.end - block.begin - 1], '\n');
+        }
+        BlockLines reader(ctx, bytes, bytes + (block.end - block.begin), false);
         std::string_view line;
         while (reader.Next(line)) lines.emplace_back(line);
     }
-    EXPECT_EQ(covered, text.Size());
+    EXPECT_EQ(covered, file.Size());
     return lines;
 }
 
@@ -88,12 +93,14 @@ TEST(BlockLines, ALineTooLongToSplitAtLeavesTheFileToOneThread)
     bytes.append(static_cast<size_t>(kMaxBlockLine) + 10, 'x');
     bytes += "\nv 4 5 6\n";
     const std::string path = dir.Write("long.obj", bytes);
-    MappedText text;
-    ASSERT_TRUE(text.Open(path.c_str()));
-    EXPECT_TRUE(SplitAtLineEnds(text.Data(), 0, text.Size(), 4).empty());
+    TextFile file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    EXPECT_TRUE(SplitAtLineEnds(file, 0, file.Size(), 4).empty());
     // One block holding the line stops at it and says so.
     LoadContext ctx;
-    BlockLines lines(ctx, text.Data(), {0, text.Size()}, false);
+    const char* data = file.Read({0, file.Size()});
+    ASSERT_TRUE(data);
+    BlockLines lines(ctx, data, data + file.Size(), false);
     std::string_view line;
     EXPECT_TRUE(lines.Next(line));
     EXPECT_FALSE(lines.Next(line));
