@@ -51,45 +51,24 @@ RecordsRead FillOffBlock(const char* begin, const char* end, int64_t record, int
 
 // The body read on several threads, one record per line. Null when it is not read this way (a
 // small file, a body that ends early, a record that is not a line of its own): the stream reader
-// then reads the file. Fails with the code when a record is broken.
+// then reads the file. Sets broken when a record is broken.
 std::unique_ptr<Model> ReadOffBodyInBlocks(const char* path, int64_t bodyStart, int64_t countedEnd,
                                            int64_t vertexCount, int64_t faceCount, LoadContext& ctx, bool& broken)
 {
-    TextFile file;
-    if (!file.Open(path)) return nullptr;
-    const BodyBlocks body = CountBodyRecords(ctx, file, bodyStart, true, 0);
-    if (body.blocks.empty() || body.firstRecord.back() < vertexCount + faceCount) return nullptr;
-    std::vector<int64_t> cornersBefore;
-    int64_t corners = 0;
-    if (!CornerOffsets(file, body, true, 0, vertexCount, faceCount, cornersBefore, corners)) {
-        return nullptr;
-    }
-
+    RecordLayout layout;
+    layout.vertexCount = vertexCount;
+    layout.faceFirst = vertexCount;
+    layout.faceCount = faceCount;
+    layout.hashComments = true;
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
-    AssignLarge(mesh.vertices, static_cast<size_t>(vertexCount) * 3, 0.0f);
-    if (faceCount > 0) {
-        AssignLarge(mesh.faceOffsets, static_cast<size_t>(faceCount) + 1, 0u);
-        AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
-    }
-    std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
-    ForEachBlock(body.blocks.size(), ParseThreads(ctx, file.Size()), [&](size_t b) {
-        const TextBlock& block = body.blocks[b];
-        const char* bytes = file.Read(block);
-        reads[b] = bytes ? FillOffBlock(bytes, bytes + (block.end - block.begin), body.firstRecord[b], cornersBefore[b],
-                                        vertexCount, faceCount, mesh)
-                         : RecordsRead::kIrregular;
-        BlockDone(ctx, body.blocks[b], countedEnd);
-    });
-    if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;
-    if (std::find(reads.begin(), reads.end(), RecordsRead::kBroken) != reads.end()) {
-        broken = true;
-        return nullptr;
-    }
-    BoundsBuilder bounds;
-    for (size_t i = 0; i < mesh.vertices.size(); i += 3) bounds.Extend(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
-    mesh.bounds = bounds.bounds;
-    StoreCentroid(mesh);
+    const RecordsRead read = ReadRecordBody(
+        ctx, path, bodyStart, countedEnd, layout, mesh,
+        [&](const char* begin, const char* end, int64_t record, int64_t corner) {
+            return FillOffBlock(begin, end, record, corner, vertexCount, faceCount, mesh);
+        });
+    broken = read == RecordsRead::kBroken;
+    if (read != RecordsRead::kWhole) return nullptr;
     return model;
 }
 

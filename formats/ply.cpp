@@ -333,43 +333,21 @@ std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, 
         if (!element.properties.empty()) record += element.count;
     }
 
-    TextFile file;
-    if (!file.Open(path)) return nullptr;
-    const BodyBlocks body = CountBodyRecords(ctx, file, bodyStart, false, layout.countColumn);
-    // A body that ends early keeps what it holds whole: left to the stream reader.
-    if (body.blocks.empty() || body.firstRecord.back() < record) return nullptr;
-    std::vector<int64_t> cornersBefore;
-    int64_t corners = 0;
-    if (!CornerOffsets(file, body, false, layout.countColumn, layout.faceFirst, layout.faceCount,
-                       cornersBefore, corners)) {
-        return nullptr;
-    }
-
+    RecordLayout records;
+    records.vertexFirst = layout.vertexFirst;
+    records.vertexCount = layout.vertexCount;
+    records.faceFirst = layout.faceFirst;
+    records.faceCount = layout.faceCount;
+    records.countColumn = layout.countColumn;
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
-    AssignLarge(mesh.vertices, static_cast<size_t>(layout.vertexCount) * 3, 0.0f);
-    if (layout.faceCount > 0) {
-        AssignLarge(mesh.faceOffsets, static_cast<size_t>(layout.faceCount) + 1, 0u);
-        AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
-    }
-    std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
-    ForEachBlock(body.blocks.size(), ParseThreads(ctx, file.Size()), [&](size_t b) {
-        const TextBlock& block = body.blocks[b];
-        const char* bytes = file.Read(block);
-        reads[b] = bytes ? FillPlyBlock(bytes, bytes + (block.end - block.begin), body.firstRecord[b], cornersBefore[b],
-                                        layout, mesh)
-                         : RecordsRead::kIrregular;
-        BlockDone(ctx, body.blocks[b], countedEnd);
-    });
-    if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return nullptr;
-    if (std::find(reads.begin(), reads.end(), RecordsRead::kBroken) != reads.end()) {
-        broken = true;
-        return nullptr;
-    }
-    BoundsBuilder bounds;
-    for (size_t i = 0; i < mesh.vertices.size(); i += 3) bounds.Extend(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
-    mesh.bounds = bounds.bounds;
-    StoreCentroid(mesh);
+    const RecordsRead read = ReadRecordBody(
+        ctx, path, bodyStart, countedEnd, records, mesh,
+        [&](const char* begin, const char* end, int64_t first, int64_t corner) {
+            return FillPlyBlock(begin, end, first, corner, layout, mesh);
+        });
+    broken = read == RecordsRead::kBroken;
+    if (read != RecordsRead::kWhole) return nullptr;
     return model;
 }
 

@@ -1,6 +1,8 @@
 #include "formats/text_records.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "core/text_scan.h"
 #include "formats/reader_support.h"
@@ -70,7 +72,7 @@ RecordCounts CountRecords(const char* begin, const char* end, bool hashComments,
 }
 
 BodyBlocks CountBodyRecords(LoadContext& ctx, const TextFile& file, int64_t bodyStart, bool hashComments,
-                            int countColumn)
+                            int countColumn, const std::function<void()>& alongside)
 {
     BodyBlocks body;
     const int threads = ParseThreads(ctx, file.Size() - bodyStart);
@@ -79,7 +81,12 @@ BodyBlocks CountBodyRecords(LoadContext& ctx, const TextFile& file, int64_t body
     if (body.blocks.size() < 2) return {};
     body.counts.resize(body.blocks.size());
     std::vector<uint8_t> unread(body.blocks.size(), 0);
-    ForEachBlock(body.blocks.size(), threads, [&](size_t b) {
+    ForEachBlock(body.blocks.size() + 1, threads, [&](size_t job) {
+        if (job == 0) {
+            if (alongside) alongside();
+            return;
+        }
+        const size_t b = job - 1;
         if (ctx.Cancelled()) throw LoadCancelled{};
         const TextBlock& block = body.blocks[b];
         const char* bytes = file.Read(block);
@@ -122,6 +129,53 @@ bool CornerOffsets(const TextFile& file, const BodyBlocks& body, bool hashCommen
     // Each corner takes at least two bytes of the body; nothing asks for more than the limit.
     const int64_t bodyBytes = body.blocks.back().end - body.blocks.front().begin;
     return total <= bodyBytes / 2 + 1 && total <= kMaxAllocationBytes / 4;
+}
+
+RecordsRead ReadRecordBody(LoadContext& ctx, const char* path, int64_t bodyStart, int64_t countedEnd,
+                           const RecordLayout& layout, SubMesh& mesh, const RecordFill& fill)
+{
+    TextFile file;
+    if (!file.Open(path)) return RecordsRead::kIrregular;
+    // The vertices and face offsets are allocated while the blocks are counted (their counts come
+    // from the header); the corners once the counts give their total, while the first blocks parse.
+    const BodyBlocks body = CountBodyRecords(ctx, file, bodyStart, layout.hashComments, layout.countColumn, [&] {
+        AssignLarge(mesh.vertices, static_cast<size_t>(layout.vertexCount) * 3, 0.0f);
+        if (layout.faceCount > 0) AssignLarge(mesh.faceOffsets, static_cast<size_t>(layout.faceCount) + 1, 0u);
+    });
+    const int64_t needed = std::max(layout.vertexFirst + layout.vertexCount, layout.faceFirst + layout.faceCount);
+    if (body.blocks.empty() || body.firstRecord.back() < needed) return RecordsRead::kIrregular;
+    std::vector<int64_t> cornersBefore;
+    int64_t corners = 0;
+    if (!CornerOffsets(file, body, layout.hashComments, layout.countColumn, layout.faceFirst, layout.faceCount,
+                       cornersBefore, corners)) {
+        return RecordsRead::kIrregular;
+    }
+
+    std::atomic<bool> cornersReady{false};
+    std::vector<RecordsRead> reads(body.blocks.size(), RecordsRead::kWhole);
+    ForEachBlock(body.blocks.size() + 1, ParseThreads(ctx, file.Size()), [&](size_t job) {
+        if (job == 0) {
+            if (layout.faceCount > 0) AssignLarge(mesh.faceIndices, static_cast<size_t>(corners), 0u);
+            cornersReady.store(true, std::memory_order_release);
+            return;
+        }
+        const size_t b = job - 1;
+        const TextBlock& block = body.blocks[b];
+        const bool holdsFaces = body.firstRecord[b + 1] > layout.faceFirst &&
+                                body.firstRecord[b] < layout.faceFirst + layout.faceCount;
+        while (holdsFaces && !cornersReady.load(std::memory_order_acquire)) std::this_thread::yield();
+        const char* bytes = file.Read(block);
+        reads[b] = bytes ? fill(bytes, bytes + (block.end - block.begin), body.firstRecord[b], cornersBefore[b])
+                         : RecordsRead::kIrregular;
+        BlockDone(ctx, block, countedEnd);
+    });
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kIrregular) != reads.end()) return RecordsRead::kIrregular;
+    if (std::find(reads.begin(), reads.end(), RecordsRead::kBroken) != reads.end()) return RecordsRead::kBroken;
+    BoundsBuilder bounds;
+    for (size_t i = 0; i < mesh.vertices.size(); i += 3) bounds.Extend(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
+    mesh.bounds = bounds.bounds;
+    StoreCentroid(mesh);
+    return RecordsRead::kWhole;
 }
 
 void BlockDone(LoadContext& ctx, const TextBlock& block, int64_t countedEnd)

@@ -10,10 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
 #include "core/load_context.h"
+#include "core/model.h"
 #include "core/text_blocks.h"
 #include "core/text_scan.h"
 
@@ -135,14 +137,38 @@ struct BodyBlocks {
     std::vector<RecordCounts> counts;
     std::vector<int64_t> firstRecord;  // per block, and the total at the end
 };
+// alongside runs on one of the threads while the others count.
 BodyBlocks CountBodyRecords(LoadContext& ctx, const TextFile& file, int64_t bodyStart, bool hashComments,
-                            int countColumn);
+                            int countColumn, const std::function<void()>& alongside = nullptr);
 
 // The corner total of records [from, from + count) and, per block, the corners of those records
 // that stand before it. False when the totals cannot be what the file holds (a count that does
 // not fit the body).
 bool CornerOffsets(const TextFile& file, const BodyBlocks& body, bool hashComments, int countColumn, int64_t from,
                    int64_t count, std::vector<int64_t>& cornersBefore, int64_t& total);
+
+// Where the records of a body go: vertex lines [vertexFirst, vertexFirst + vertexCount) and face
+// lines [faceFirst, faceFirst + faceCount) by record number, lines holding a value; the corner count
+// of a face line stands at column countColumn.
+struct RecordLayout {
+    int64_t vertexFirst = 0, vertexCount = 0;
+    int64_t faceFirst = 0, faceCount = 0;
+    int countColumn = 0;
+    bool hashComments = false;
+};
+
+// Parses one block's lines into the sub-mesh: its first record's number and the corners of the
+// faces before it are given.
+using RecordFill = std::function<RecordsRead(const char* begin, const char* end, int64_t firstRecord,
+                                             int64_t cornersBefore)>;
+
+// Both passes over the body [bodyStart, end of file) on every core, filling the sub-mesh's
+// vertices, face offsets and corners (allocated exactly, side by side with the passes), then its
+// bounds and centre. kIrregular when the body is not read this way (too small, ending before its
+// last record, or a record that is not a line of its own): the stream reader then reads it.
+// countedEnd: bytes up to it were counted as progress while the header was read.
+RecordsRead ReadRecordBody(LoadContext& ctx, const char* path, int64_t bodyStart, int64_t countedEnd,
+                           const RecordLayout& layout, SubMesh& mesh, const RecordFill& fill);
 
 // Adds a block's bytes from countedEnd on (those before it were counted as the header was read) to
 // the load's done amount, and stops a cancelled load (LoadCancelled).
