@@ -330,7 +330,11 @@ std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, 
             layout.faceCount = element.count;
             facesPlaced = true;
         }
-        if (!element.properties.empty()) record += element.count;
+        // The vertex and face elements take their lines whatever their properties; other elements
+        // only when they have some.
+        if (&element == vertexElement || &element == faceElement || !element.properties.empty()) {
+            record += element.count;
+        }
     }
 
     RecordLayout records;

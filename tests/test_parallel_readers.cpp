@@ -369,6 +369,11 @@ TEST(ParallelPly, EveryLayoutBlockSizeAndCutGiveTheModelOfOneThread)
         {"outside.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
                                   "element face 1\nproperty list uchar int vertex_indices\n") +
                             "0 0 0\n1 0 0\n1 1 0\n3 0 1 3\n"},
+        // Found by fuzzing: a vertex element whose property lines were not recognised still takes
+        // its lines.
+        {"noproperties.ply", PlyHeader("element vertex 3\nprope rty float x\n"
+                                       "element face 2\nproperty list uchar int vertex_indices\n") +
+                                 "0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n3 2 1 0\n"},
         {"badvalue.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
                                    "element face 1\nproperty list uchar int vertex_indices\n") +
                              "0 0 0\n1 x 0\n1 1 0\n3 0 1 2\n"},
