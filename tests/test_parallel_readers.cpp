@@ -296,10 +296,10 @@ std::string LargeObj(size_t bytes)
     return obj;
 }
 
-TEST(ParallelObj, CancellingWhileTheBlocksAreReadStopsTheLoad)
+// Starts loading the file on a thread, cancels it as the first bytes are counted (the way the
+// loading box's Cancel button does) and expects the load to end without a model.
+void ExpectCancelStopsTheLoad(const std::string& path)
 {
-    ScratchDir dir;
-    const std::string path = dir.Write("large.obj", LargeObj(24 << 20));
     LoadContext ctx;
     ctx.parallel = {3, 0, 64 << 10};
     std::unique_ptr<Model> model;
@@ -308,13 +308,18 @@ TEST(ParallelObj, CancellingWhileTheBlocksAreReadStopsTheLoad)
         model = LoadModelFile(path, ctx);
         ended.store(true);
     });
-    // Cancel as the first bytes are counted, the way the loading box's Cancel button does.
     while (ctx.done.load() <= 0 && !ended.load()) std::this_thread::yield();
     FinishProgress(ctx);
     worker.join();
-    EXPECT_FALSE(model);
+    EXPECT_FALSE(model) << path;
     EXPECT_EQ(ctx.total.load(), -1);
     EXPECT_EQ(ctx.done.load(), -1);
+}
+
+TEST(ParallelObj, CancellingWhileTheBlocksAreReadStopsTheLoad)
+{
+    ScratchDir dir;
+    ExpectCancelStopsTheLoad(dir.Write("large.obj", LargeObj(24 << 20)));
 }
 
 // The done amount a reader leaves after reading the whole file (the progress total set as the
@@ -437,6 +442,13 @@ std::string LargeGrid(size_t bytes, bool ply)
                      "\nproperty float x\nproperty float y\nproperty float z\nelement face " + std::to_string(faces) +
                      "\nproperty list uchar int vertex_indices\n") +
            body;
+}
+
+TEST(ParallelPlyOff, CancellingWhileTheBlocksAreReadStopsTheLoad)
+{
+    ScratchDir dir;
+    ExpectCancelStopsTheLoad(dir.Write("large.ply", LargeGrid(24 << 20, true)));
+    ExpectCancelStopsTheLoad(dir.Write("large.off", LargeGrid(24 << 20, false)));
 }
 
 TEST(ParallelPlyOff, LargeFilesLoadAlikeAndCountEveryByte)
