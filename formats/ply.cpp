@@ -246,6 +246,7 @@ RecordsRead FillPlyBlock(const char* begin, const char* end, int64_t record, int
     LineValues line(begin, end, false);
     const int64_t vertexEnd = layout.vertexFirst + layout.vertexCount, faceEnd = layout.faceFirst + layout.faceCount;
     const int64_t last = std::max(vertexEnd, faceEnd);
+    bool outside = false;
     while (record < last && line.Position() < end && line.NextRecord()) {
         if (record >= layout.vertexFirst && record < vertexEnd) {
             float* v = &mesh.vertices[static_cast<size_t>(record - layout.vertexFirst) * 3];
@@ -280,8 +281,10 @@ RecordsRead FillPlyBlock(const char* begin, const char* end, int64_t record, int
                     int64_t index = 0;
                     scan = line.Integer(index);
                     if (scan != Scan::kValue) return Failed(scan);
-                    // Every vertex is there: a corner naming another breaks the file.
-                    if (index < 0 || index >= layout.vertexCount) return RecordsRead::kBroken;
+                    if (index < 0 || index > INT32_MAX) return RecordsRead::kBroken;
+                    // A corner naming a vertex the file lacks breaks it once the body is read whole,
+                    // which a later line of the block may still make otherwise.
+                    if (index >= layout.vertexCount) outside = true;
                     mesh.faceIndices[static_cast<size_t>(corner + k)] = static_cast<uint32_t>(index);
                 }
                 // With the list alone the faces are a stream: a value after it would start the next face.
@@ -293,7 +296,7 @@ RecordsRead FillPlyBlock(const char* begin, const char* end, int64_t record, int
         line.EndLine();
         ++record;
     }
-    return RecordsRead::kWhole;
+    return outside ? RecordsRead::kBroken : RecordsRead::kWhole;
 }
 
 // The body read on several threads, one record per line, when its layout allows (a vertex element,

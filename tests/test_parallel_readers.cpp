@@ -374,6 +374,11 @@ TEST(ParallelPly, EveryLayoutBlockSizeAndCutGiveTheModelOfOneThread)
         {"outside.ply", PlyHeader("element vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
                                   "element face 1\nproperty list uchar int vertex_indices\n") +
                             "0 0 0\n1 0 0\n1 1 0\n3 0 1 3\n"},
+        // Found by fuzzing: a corner outside the vertices fails a body read whole, but a body that
+        // ends early drops the face instead.
+        {"outsidecut.ply", PlyHeader("element vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+                                     "element face 2\nproperty uchar flags\nproperty list uchar int vertex_indices\n") +
+                               "0 0 0\n0 1 0\n0 2 7"},
         // Found by fuzzing: a vertex element whose property lines were not recognised still takes
         // its lines.
         {"noproperties.ply", PlyHeader("element vertex 3\nprope rty float x\n"
