@@ -1,7 +1,8 @@
-// Renderer speed: display-list compilation and frame time of generated tori of 100k and 1M
-// triangles at 1024x768 in the headless context (Google Benchmark), then the whole
-// `solvane-cli render` of a generated 1M-triangle OBJ next to `f3d --output` under xvfb-run when
-// both are installed.
+// Renderer speed: compilation (upload) and frame time of generated tori of 100k, 1M and 4M
+// triangles at 1024x768 in the headless context (Google Benchmark), drawn from buffers (the
+// default where the context has them) and from display lists (as on an OpenGL 1.1 driver), then
+// the whole `solvane-cli render` of a generated 1M-triangle OBJ next to `f3d --output` under
+// xvfb-run when both are installed (bench_peers compares with medians of alternating runs).
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
@@ -78,8 +79,10 @@ struct Scene {
 void BM_CompileLists(benchmark::State& state)
 {
     Scene scene;
-    const int rings = static_cast<int>(state.range(0));
-    if (!scene.Create(rings, 500)) {
+    const int rings = static_cast<int>(state.range(0)), sides = static_cast<int>(state.range(1));
+    solvane::SetMeshDrawingPath(state.range(2) ? solvane::MeshDrawingPath::DisplayLists
+                                               : solvane::MeshDrawingPath::Automatic);
+    if (!scene.Create(rings, sides)) {
         state.SkipWithError("no headless GL context");
         return;
     }
@@ -87,14 +90,17 @@ void BM_CompileLists(benchmark::State& state)
         scene.viewer->BuildLists(false, nullptr);
         glFinish();
     }
-    state.counters["triangles"] = 2.0 * rings * 500;
+    state.counters["triangles"] = 2.0 * rings * sides;
+    solvane::SetMeshDrawingPath(solvane::MeshDrawingPath::Automatic);
 }
 
 void BM_Frame(benchmark::State& state)
 {
     Scene scene;
-    const int rings = static_cast<int>(state.range(0));
-    if (!scene.Create(rings, 500)) {
+    const int rings = static_cast<int>(state.range(0)), sides = static_cast<int>(state.range(1));
+    solvane::SetMeshDrawingPath(state.range(2) ? solvane::MeshDrawingPath::DisplayLists
+                                               : solvane::MeshDrawingPath::Automatic);
+    if (!scene.Create(rings, sides)) {
         state.SkipWithError("no headless GL context");
         return;
     }
@@ -109,11 +115,17 @@ void BM_Frame(benchmark::State& state)
         scene.viewer->DrawFrame(solvane::FrameMode::Render);
         glFinish();
     }
-    state.counters["triangles"] = 2.0 * rings * 500;
+    state.counters["triangles"] = 2.0 * rings * sides;
+    solvane::SetMeshDrawingPath(solvane::MeshDrawingPath::Automatic);
 }
 
-BENCHMARK(BM_CompileLists)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Frame)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(5);
+// Arguments: rings, sides, 1 to draw from display lists.
+BENCHMARK(BM_CompileLists)
+    ->Args({100, 500, 0})->Args({1000, 500, 0})->Args({2000, 1000, 0})->Args({1000, 500, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_Frame)
+    ->Args({100, 500, 0})->Args({1000, 500, 0})->Args({2000, 1000, 0})->Args({1000, 500, 1})->Args({2000, 1000, 1})
+    ->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 double TimeCommand(const std::string& command)
 {

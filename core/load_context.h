@@ -9,6 +9,13 @@
 
 namespace solvane {
 
+// How the text readers may spread one file over several threads.
+struct ParallelOptions {
+    int threads = 0;                         // 0: one per core
+    int64_t minFileBytes = int64_t{4} << 20;  // smaller files are read by one thread
+    int64_t blockBytes = int64_t{1} << 20;    // the unit of work handed to a thread
+};
+
 struct LoadContext {
     // Amount of work of the load (bytes times passes); -1 = cancelled or finished.
     std::atomic<int64_t> total{0};
@@ -19,6 +26,8 @@ struct LoadContext {
     // Where the scene part of a native scene file starts (its "s" marker), found by the native
     // reader for the load job's scene step; -1 when there is none.
     std::atomic<int64_t> sceneOffset{-1};
+    // Set before the load starts; read by the readers.
+    ParallelOptions parallel;
 
     bool Cancelled() const { return total.load(std::memory_order_relaxed) == -1; }
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/reader_support.h"
+#include "formats/text_records.h"
 
 namespace solvane {
 namespace {
@@ -86,25 +87,31 @@ enum class BodyRead { kWhole, kEnded, kBroken };
 // One line per vertex; x, y and z are taken from their properties when those come before any list,
 // otherwise from the first three values. Values after them are not read; a missing value is 0,
 // unless the input ends there (the vertex was cut).
-BodyRead ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
+// The columns of x, y and z in a vertex line, and how many values a line must give for them.
+int VertexColumns(const PlyElement& element, int position[3])
 {
-    int position[3] = {0, 1, 2};
-    {
-        int found[3] = {-1, -1, -1};
-        int firstList = static_cast<int>(element.properties.size());
-        for (int i = 0; i < static_cast<int>(element.properties.size()); ++i) {
-            const PlyProperty& property = element.properties[static_cast<size_t>(i)];
-            if (property.isList) firstList = std::min(firstList, i);
-            for (int k = 0; k < 3; ++k) {
-                if (found[k] < 0 && property.name == std::string_view(&"xyz"[k], 1)) found[k] = i;
-            }
-        }
-        if (found[0] >= 0 && found[1] >= 0 && found[2] >= 0 &&
-            std::max({found[0], found[1], found[2]}) < firstList) {
-            std::copy(found, found + 3, position);
+    position[0] = 0;
+    position[1] = 1;
+    position[2] = 2;
+    int found[3] = {-1, -1, -1};
+    int firstList = static_cast<int>(element.properties.size());
+    for (int i = 0; i < static_cast<int>(element.properties.size()); ++i) {
+        const PlyProperty& property = element.properties[static_cast<size_t>(i)];
+        if (property.isList) firstList = std::min(firstList, i);
+        for (int k = 0; k < 3; ++k) {
+            if (found[k] < 0 && property.name == std::string_view(&"xyz"[k], 1)) found[k] = i;
         }
     }
-    const int needed = std::max({position[0], position[1], position[2]}) + 1;
+    if (found[0] >= 0 && found[1] >= 0 && found[2] >= 0 && std::max({found[0], found[1], found[2]}) < firstList) {
+        std::copy(found, found + 3, position);
+    }
+    return std::max({position[0], position[1], position[2]}) + 1;
+}
+
+BodyRead ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
+{
+    int position[3];
+    const int needed = VertexColumns(element, position);
 
     // Each vertex takes at least two bytes ("0\n").
     mesh.vertices.reserve(ReserveCount(element.count, 2, text.Remaining()) * 3);
@@ -217,6 +224,140 @@ int IndexListOf(const PlyElement& element)
     return firstList;
 }
 
+// What the lines of the body are, in record numbers: the vertex lines, the face lines, and the
+// element that each face line belongs to (the face element's properties up to its index list).
+struct PlyLayout {
+    int64_t vertexFirst = 0, vertexCount = 0;
+    int64_t faceFirst = 0, faceCount = 0;
+    int position[3] = {0, 1, 2};
+    int needed = 3;
+    const PlyElement* faceElement = nullptr;
+    int listIndex = -1;
+    int countColumn = 0;  // values on a face line before its index list's count
+    bool stream = false;  // the index list is the face element's only property
+};
+
+// Pass 2 of the blocks over one block.
+RecordsRead FillPlyBlock(const char* begin, const char* end, int64_t record, int64_t corner,
+                         const PlyLayout& layout, SubMesh& mesh)
+{
+    using Scan = LineValues::Scan;
+    // The block ends with a line feed, or at the end of the input: no line runs past end.
+    LineValues line(begin, end, false);
+    const int64_t vertexEnd = layout.vertexFirst + layout.vertexCount, faceEnd = layout.faceFirst + layout.faceCount;
+    const int64_t last = std::max(vertexEnd, faceEnd);
+    bool outside = false;
+    while (record < last && line.Position() < end && line.NextRecord()) {
+        if (record >= layout.vertexFirst && record < vertexEnd) {
+            float* v = &mesh.vertices[static_cast<size_t>(record - layout.vertexFirst) * 3];
+            for (int column = 0; column < layout.needed; ++column) {
+                // A short line would take zeros, or end the body: left to the stream reader.
+                if (column > 0 && !line.More()) return RecordsRead::kIrregular;
+                int k = 0;
+                while (k < 3 && layout.position[k] != column) ++k;
+                float value = 0;
+                const Scan scan = k < 3 ? line.Float(value) : line.Skip();
+                if (scan != Scan::kValue) return Failed(scan);
+                for (int axis = 0; axis < 3; ++axis) {
+                    if (layout.position[axis] == column) v[axis] = value;
+                }
+            }
+        } else if (record >= layout.faceFirst && record < faceEnd) {
+            for (int i = 0; i <= layout.listIndex; ++i) {
+                if (i > 0 && !line.More()) return RecordsRead::kIrregular;
+                if (i < layout.listIndex) {
+                    // A value before the index list (lists before it are not read this way).
+                    const Scan scan = line.Skip();
+                    if (scan != Scan::kValue) return Failed(scan);
+                    continue;
+                }
+                int64_t count = 0;
+                Scan scan = line.Integer(count);
+                if (scan != Scan::kValue) return Failed(scan);
+                if (count < 0 || count > kMaxFaceCorners) return RecordsRead::kBroken;
+                if (corner + count > static_cast<int64_t>(mesh.faceIndices.size())) return RecordsRead::kIrregular;
+                for (int64_t k = 0; k < count; ++k) {
+                    if (!line.More()) return RecordsRead::kIrregular;
+                    int64_t index = 0;
+                    scan = line.Integer(index);
+                    if (scan != Scan::kValue) return Failed(scan);
+                    if (index < 0 || index > INT32_MAX) return RecordsRead::kBroken;
+                    // A corner naming a vertex the file lacks breaks it once the body is read whole,
+                    // which a later line of the block may still make otherwise.
+                    if (index >= layout.vertexCount) outside = true;
+                    mesh.faceIndices[static_cast<size_t>(corner + k)] = static_cast<uint32_t>(index);
+                }
+                // With the list alone the faces are a stream: a value after it would start the next face.
+                if (layout.stream && line.More()) return RecordsRead::kIrregular;
+                corner += count;
+                mesh.faceOffsets[static_cast<size_t>(record - layout.faceFirst) + 1] = static_cast<uint32_t>(corner);
+            }
+        }
+        line.EndLine();
+        ++record;
+    }
+    return outside ? RecordsRead::kBroken : RecordsRead::kWhole;
+}
+
+// The body read on several threads, one record per line, when its layout allows (a vertex element,
+// faces whose index list stands at a fixed column). Null when it is not read this way; broken is
+// set when a record is broken.
+std::unique_ptr<Model> ReadPlyBodyInBlocks(const char* path, int64_t bodyStart, int64_t countedEnd,
+                                           const std::vector<PlyElement>& elements,
+                                           const PlyElement* vertexElement, const PlyElement* faceElement,
+                                           int listIndex, LoadContext& ctx, bool& broken)
+{
+    if (!vertexElement) return nullptr;
+    PlyLayout layout;
+    layout.needed = VertexColumns(*vertexElement, layout.position);
+    layout.faceElement = faceElement;
+    layout.listIndex = listIndex;
+    if (faceElement) {
+        layout.stream = faceElement->properties.size() == 1;
+        for (int i = 0; i < listIndex; ++i) {
+            if (faceElement->properties[static_cast<size_t>(i)].isList) return nullptr;  // the count moves about
+        }
+        layout.countColumn = listIndex;
+    }
+    // Records in header order, up to the last element the reader needs.
+    int64_t record = 0;
+    bool verticesPlaced = false, facesPlaced = !faceElement;
+    for (const PlyElement& element : elements) {
+        if (verticesPlaced && facesPlaced) break;
+        if (&element == vertexElement) {
+            layout.vertexFirst = record;
+            layout.vertexCount = element.count;
+            verticesPlaced = true;
+        } else if (&element == faceElement) {
+            layout.faceFirst = record;
+            layout.faceCount = element.count;
+            facesPlaced = true;
+        }
+        // The vertex and face elements take their lines whatever their properties; other elements
+        // only when they have some.
+        if (&element == vertexElement || &element == faceElement || !element.properties.empty()) {
+            record += element.count;
+        }
+    }
+
+    RecordLayout records;
+    records.vertexFirst = layout.vertexFirst;
+    records.vertexCount = layout.vertexCount;
+    records.faceFirst = layout.faceFirst;
+    records.faceCount = layout.faceCount;
+    records.countColumn = layout.countColumn;
+    auto model = NewModel(1);
+    SubMesh& mesh = model->subMeshes[0];
+    const RecordsRead read = ReadRecordBody(
+        ctx, path, bodyStart, countedEnd, records, mesh,
+        [&](const char* begin, const char* end, int64_t first, int64_t corner) {
+            return FillPlyBlock(begin, end, first, corner, layout, mesh);
+        });
+    broken = read == RecordsRead::kBroken;
+    if (read != RecordsRead::kWhole) return nullptr;
+    return model;
+}
+
 }  // namespace
 
 std::unique_ptr<Model> ReadPlyFile(const char* path, LoadContext& ctx)
@@ -254,6 +395,16 @@ std::unique_ptr<Model> ReadPlyFile(const char* path, LoadContext& ctx)
     if (!CountAllowed(vertexElement ? vertexElement->count : 0, 12) ||
         !CountAllowed(faceElement ? faceElement->count : 0, 8)) {
         return FailWith(ctx, LoadResult::NotValidPly);
+    }
+
+    // A large body is read on every core when each of its records stands on a line of its own.
+    if (ParseThreads(ctx, text.Remaining()) > 1) {
+        bool broken = false;
+        if (auto model = ReadPlyBodyInBlocks(path, text.Offset(), in.Tell(), elements, vertexElement, faceElement, listIndex, ctx,
+                                             broken)) {
+            return model;
+        }
+        if (broken) return FailWith(ctx, LoadResult::NotValidPly);
     }
 
     // 4. The body, element by element, up to the last one this reader needs. A body that ends

@@ -268,6 +268,8 @@ public:
     bool AtEnd() { return !SkipToToken(); }
     // Bytes not yet handed out (in the buffer and still in the file).
     int64_t Remaining() const { return static_cast<int64_t>(end_ - p_) + in_.Remaining(); }
+    // File offset of the next byte to hand out.
+    int64_t Offset() const { return in_.Tell() - static_cast<int64_t>(end_ - p_); }
 
 private:
     bool AtComment()

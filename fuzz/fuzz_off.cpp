@@ -1,8 +1,8 @@
 #include "fuzz/support.h"
 
-// The GeomView OFF reader, through the dispatch.
+// The GeomView OFF reader, through the dispatch, on one thread and on blocks.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    solvane::FuzzModelBytes(data, size, "model.off");
+    solvane::FuzzModelBytesOnBlocks(data, size, "model.off");
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "load/dispatch.h"
@@ -57,6 +58,70 @@ void FuzzModelBytes(const uint8_t* data, size_t size, const char* fileName)
             std::fprintf(stderr, "invalid model: %s\n", problem.c_str());
             std::abort();
         }
+    }
+}
+
+namespace {
+
+template <typename Vector>
+bool SameBits(const Vector& a, const Vector& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0);
+}
+
+// Every value of two models (floats by their bits); the first difference, or null.
+const char* ModelDifference(const Model& a, const Model& b)
+{
+    if (a.hasColor != b.hasColor || a.hasDiffuse != b.hasDiffuse || a.hasSpecular != b.hasSpecular ||
+        a.hasTransparency != b.hasTransparency || a.hasTextures != b.hasTextures) {
+        return "flags";
+    }
+    if (a.materials.size() != b.materials.size() || a.textures.size() != b.textures.size() ||
+        a.subMeshes.size() != b.subMeshes.size()) {
+        return "tables";
+    }
+    for (size_t i = 0; i < a.materials.size(); ++i) {
+        const Material &x = a.materials[i], &y = b.materials[i];
+        if (x.name != y.name || !SameBits(x.color, y.color) || !SameBits(x.diffuse, y.diffuse) ||
+            !SameBits(x.specular, y.specular) || x.textureIndex != y.textureIndex) {
+            return "materials";
+        }
+    }
+    for (size_t i = 0; i < a.subMeshes.size(); ++i) {
+        const SubMesh &x = a.subMeshes[i], &y = b.subMeshes[i];
+        if (!SameBits(x.vertices, y.vertices) || !SameBits(x.normals, y.normals) || !SameBits(x.texCoords, y.texCoords) ||
+            x.faceOffsets != y.faceOffsets || x.faceIndices != y.faceIndices ||
+            x.faceTexCoordIndices != y.faceTexCoordIndices || x.faceMaterials != y.faceMaterials ||
+            !SameBits(x.bounds, y.bounds) || !SameBits(x.centroid, y.centroid)) {
+            return "sub-mesh";
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void FuzzModelBytesOnBlocks(const uint8_t* data, size_t size, const char* fileName)
+{
+    const std::string path = FuzzScratchPath(fileName);
+    if (!WriteBytes(path, data, size)) return;
+    LoadContext one, many;
+    one.parallel.threads = 1;
+    many.parallel = {3, 0, static_cast<int64_t>(size % 64) + 1};
+    std::unique_ptr<Model> a = LoadModelFile(path, one);
+    std::unique_ptr<Model> b = LoadModelFile(path, many);
+    if (a) {
+        const std::string problem = ValidateModel(*a);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "invalid model: %s\n", problem.c_str());
+            std::abort();
+        }
+    }
+    const char* difference = (a && b) ? ModelDifference(*a, *b) : (a || b) ? "only one loaded" : nullptr;
+    if (one.result.load() != many.result.load() || difference) {
+        std::fprintf(stderr, "blocks differ from one thread: codes %d and %d, %s\n", one.result.load(),
+                     many.result.load(), difference ? difference : "same model");
+        std::abort();
     }
 }
 

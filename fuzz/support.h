@@ -13,6 +13,10 @@ struct Texture;
 // Writes the bytes to a private scratch file whose name ends in fileName (so identification by
 // extension applies), loads it with LoadModelFile and aborts on a model that fails ValidateModel.
 void FuzzModelBytes(const uint8_t* data, size_t size, const char* fileName);
+// FuzzModelBytes, then the same bytes read again with the large-file paths forced (several
+// threads over blocks of 1 to 64 bytes, chosen by the input's length): aborts when the two loads
+// differ in result code or in any value of the model.
+void FuzzModelBytesOnBlocks(const uint8_t* data, size_t size, const char* fileName);
 // The same for an image reader of the given image id; aborts when the image's pixel buffer does
 // not match its size or a side exceeds the limit.
 void FuzzImageBytes(const uint8_t* data, size_t size, const char* fileName, int imageId);

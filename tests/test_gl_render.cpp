@@ -104,36 +104,139 @@ protected:
     std::unique_ptr<Viewer> viewer_;
 };
 
+// Both ways of drawing a sub-mesh (buffers where the context has them, display lists as on an
+// OpenGL 1.1 driver) draw every baseline.
 TEST_F(GlRender, FramesMatchTheirBaselines)
 {
-    Settings base = DefaultSettings();
+    for (MeshDrawingPath path : {MeshDrawingPath::Automatic, MeshDrawingPath::DisplayLists}) {
+        SCOPED_TRACE(path == MeshDrawingPath::Automatic ? "buffers" : "display lists");
+        SetMeshDrawingPath(path);
+        Settings base = DefaultSettings();
+        struct Case {
+            const char* name;
+            void (*adjust)(Settings&);
+        };
+        const Case cases[] = {
+            {"cube_solid_lit", [](Settings&) {}},
+            {"cube_solid_unlit", [](Settings& s) { s.light = 0; }},
+            {"cube_wireframe", [](Settings& s) { s.solid = 0; s.wireframe = 1; }},
+            {"cube_hidden_lines", [](Settings& s) { s.solid = 0; s.hidden_lines = 1; }},
+            {"cube_depth_cued", [](Settings& s) { s.depth_cue_factor = 0.5f; }},
+            {"cube_no_axes_no_box_pivot", [](Settings& s) { s.axes = 0; s.bounding_box = 0; s.show_pivot = 1; }},
+            {"cube_light_background", [](Settings& s) { s.bg_color_r = 0.9f; s.bg_color_g = 0.9f; s.bg_color_b = 0.7f; }},
+        };
+        for (const Case& c : cases) {
+            Settings settings = base;
+            c.adjust(settings);
+            auto model = CubeModel();
+            ExpectMatchesBaseline(c.name, Render(*model, settings));
+            EXPECT_EQ(IsBufferDrawing(model->subMeshes[0].solidList), path == MeshDrawingPath::Automatic);
+        }
+        for (float gamma : {1.0f, 2.2f}) {
+            Settings settings = base;
+            settings.texturing = 1;
+            settings.light = 0;
+            settings.gamma_value = gamma;
+            auto model = TexturedQuadModel();
+            ExpectMatchesBaseline(gamma == 1.0f ? "quad_textured_gamma10" : "quad_textured_gamma22",
+                                  Render(*model, settings, 0, 0));
+        }
+    }
+    SetMeshDrawingPath(MeshDrawingPath::Automatic);
+}
+
+// A ring of faces of every kind the drawings group differently: triangles, quads, pentagons,
+// faces of two corners (not drawn), runs of three materials with one textured, normals per
+// vertex; as a second sub-mesh, the same ring wound the other way (so culling keeps one of the
+// two) and without normals.
+std::unique_ptr<Model> MixedRingModel()
+{
+    auto model = NewModel(2, 3, 1);
+    for (int part = 0; part < 2; ++part) {
+        SubMesh& mesh = model->subMeshes[part];
+        const int sides = 24;
+        for (int ring = 0; ring < 2; ++ring) {
+            for (int s = 0; s < sides; ++s) {
+                const float angle = 6.2831853f * s / sides, radius = ring ? 1.0f : 0.55f;
+                const float z = (part ? 0.3f : -0.3f) + (ring ? 0.0f : 0.25f);
+                mesh.vertices.insert(mesh.vertices.end(), {radius * std::cos(angle), radius * std::sin(angle), z});
+                if (part == 0) mesh.normals.insert(mesh.normals.end(), {0.3f * std::cos(angle), 0.3f * std::sin(angle), 0.9f});
+                mesh.texCoords.insert(mesh.texCoords.end(), {s / float(sides), float(ring)});
+            }
+        }
+        mesh.ReserveFaces(0, 0, true);
+        for (int s = 0; s < sides; ++s) {
+            const uint32_t a = s, b = (s + 1) % sides, c = sides + (s + 1) % sides, d = sides + s;
+            const uint32_t e = sides + (s + 2) % sides;
+            auto append = [&](std::vector<uint32_t> corners) {
+                if (part == 1) std::reverse(corners.begin(), corners.end());
+                mesh.AppendFace(corners.data(), static_cast<int>(corners.size()));
+            };
+            if (s % 6 == 5) {
+                append({a, b, e, c, d});
+            } else if (s % 3 == 0) {
+                append({a, b, c, d});
+            } else {
+                append({a, b, c});
+                if (s == 7) append({a, b});
+                append({a, c, d});
+            }
+        }
+        for (int32_t f = 0; f < mesh.FaceCount(); ++f) mesh.faceMaterials.push_back(f < 10 ? 0 : f < 22 ? 1 : (f < 30 ? -1 : 2));
+        ComputeBoundsAndCentroid(mesh);
+    }
+    const std::array<float, 3> colors[3] = {{0.9f, 0.3f, 0.2f}, {1, 1, 1}, {0.2f, 0.4f, 0.9f}};
+    for (int m = 0; m < 3; ++m) {
+        model->materials[m].name = "m" + std::to_string(m);
+        model->materials[m].color = model->materials[m].diffuse = colors[m];
+        model->materials[m].specular = {0.3f, 0.3f, 0.3f};
+        model->materials[m].textureIndex = m == 1 ? 0 : -1;
+    }
+    Texture& texture = model->textures[0];
+    texture.name = "stripes.bmp";
+    texture.width = texture.height = 8;
+    texture.mappingMode = 0;
+    for (int i = 0; i < 64; ++i) texture.pixels.insert(texture.pixels.end(), {uint8_t(i % 2 ? 250 : 30), 90, uint8_t(i / 8 * 30)});
+    model->hasColor = model->hasDiffuse = model->hasSpecular = model->hasTextures = 1;
+    model->formatId = 7;
+    return model;
+}
+
+TEST_F(GlRender, BufferAndListDrawingsGiveTheSamePictures)
+{
     struct Case {
         const char* name;
         void (*adjust)(Settings&);
     };
     const Case cases[] = {
-        {"cube_solid_lit", [](Settings&) {}},
-        {"cube_solid_unlit", [](Settings& s) { s.light = 0; }},
-        {"cube_wireframe", [](Settings& s) { s.solid = 0; s.wireframe = 1; }},
-        {"cube_hidden_lines", [](Settings& s) { s.solid = 0; s.hidden_lines = 1; }},
-        {"cube_depth_cued", [](Settings& s) { s.depth_cue_factor = 0.5f; }},
-        {"cube_no_axes_no_box_pivot", [](Settings& s) { s.axes = 0; s.bounding_box = 0; s.show_pivot = 1; }},
-        {"cube_light_background", [](Settings& s) { s.bg_color_r = 0.9f; s.bg_color_g = 0.9f; s.bg_color_b = 0.7f; }},
+        {"solid", [](Settings&) {}},
+        {"textured", [](Settings& s) { s.texturing = 1; }},
+        {"unlit textured", [](Settings& s) { s.texturing = 1; s.light = 0; }},
+        {"hidden lines", [](Settings& s) { s.solid = 0; s.hidden_lines = 1; }},
+        {"wireframe", [](Settings& s) { s.solid = 0; s.wireframe = 1; s.culling = 0; }},
+        {"not culled", [](Settings& s) { s.culling = 0; s.depth_cue_factor = 0.4f; }},
     };
     for (const Case& c : cases) {
-        Settings settings = base;
+        Settings settings = DefaultSettings();
         c.adjust(settings);
-        auto model = CubeModel();
-        ExpectMatchesBaseline(c.name, Render(*model, settings));
-    }
-    for (float gamma : {1.0f, 2.2f}) {
-        Settings settings = base;
-        settings.texturing = 1;
-        settings.light = 0;
-        settings.gamma_value = gamma;
-        auto model = TexturedQuadModel();
-        ExpectMatchesBaseline(gamma == 1.0f ? "quad_textured_gamma10" : "quad_textured_gamma22",
-                              Render(*model, settings, 0, 0));
+        std::vector<uint8_t> pictures[2];
+        for (int path = 0; path < 2; ++path) {
+            SetMeshDrawingPath(path == 0 ? MeshDrawingPath::Automatic : MeshDrawingPath::DisplayLists);
+            auto model = MixedRingModel();
+            pictures[path] = Render(*model, settings, 20, 35);
+            EXPECT_EQ(IsBufferDrawing(model->subMeshes[0].solidList), path == 0) << c.name;
+            EXPECT_EQ(IsBufferDrawing(model->subMeshes[1].wireList), path == 0) << c.name;
+            DropViewer();
+        }
+        SetMeshDrawingPath(MeshDrawingPath::Automatic);
+        ASSERT_EQ(pictures[0].size(), pictures[1].size());
+        size_t differing = 0;
+        for (size_t i = 0; i < pictures[0].size(); ++i) differing += pictures[0][i] != pictures[1][i];
+        EXPECT_EQ(differing, 0u) << c.name;
+        // Not an empty picture: the ring covers a good part of the frame.
+        size_t background = 0;
+        for (size_t i = 0; i + 2 < pictures[0].size(); i += 3) background += pictures[0][i] == pictures[0][0];
+        EXPECT_LT(background, pictures[0].size() / 3 * 9 / 10) << c.name;
     }
 }
 
@@ -200,21 +303,33 @@ TEST_F(GlRender, TexturesAreUploadedAtTheQualitySize)
     }
 }
 
-TEST_F(GlRender, RebuildingReleasesSupersededLists)
+TEST_F(GlRender, RebuildingReleasesSupersededDrawings)
 {
-    auto model = CubeModel();
-    Render(*model, DefaultSettings());
-    const uint32_t solid = model->subMeshes[0].solidList;
-    const uint32_t fill = model->subMeshes[0].wireList;
-    ASSERT_TRUE(glIsList(solid));
-    ASSERT_TRUE(glIsList(fill));
-    viewer_->BuildLists(true, nullptr);
-    EXPECT_FALSE(glIsList(solid) && model->subMeshes[0].solidList != solid);
-    EXPECT_EQ(model->subMeshes[0].wireList, fill);  // shaded lists only
-    viewer_->BackgroundColorChanged();
-    EXPECT_TRUE(glIsList(model->subMeshes[0].wireList));
-    ReleaseModelLists(*model);
-    EXPECT_EQ(model->subMeshes[0].solidList, 0u);
+    for (MeshDrawingPath path : {MeshDrawingPath::Automatic, MeshDrawingPath::DisplayLists}) {
+        SetMeshDrawingPath(path);
+        auto model = CubeModel();
+        Render(*model, DefaultSettings());
+        SubMesh& mesh = model->subMeshes[0];
+        const uint32_t solid = mesh.solidList, fill = mesh.wireList;
+        ASSERT_TRUE(MeshDrawingExists(solid));
+        ASSERT_TRUE(MeshDrawingExists(fill));
+        EXPECT_EQ(IsBufferDrawing(solid), path == MeshDrawingPath::Automatic);
+        viewer_->BuildLists(true, nullptr);
+        EXPECT_NE(mesh.solidList, solid);
+        EXPECT_FALSE(MeshDrawingExists(solid));
+        EXPECT_TRUE(MeshDrawingExists(mesh.solidList));
+        EXPECT_EQ(mesh.wireList, fill);  // shaded drawings only
+        viewer_->BackgroundColorChanged();
+        EXPECT_NE(mesh.wireList, fill);
+        EXPECT_TRUE(MeshDrawingExists(mesh.wireList));
+        const uint32_t lastSolid = mesh.solidList, lastFill = mesh.wireList;
+        ReleaseModelLists(*model);
+        EXPECT_EQ(mesh.solidList, 0u);
+        EXPECT_EQ(mesh.wireList, 0u);
+        EXPECT_FALSE(MeshDrawingExists(lastSolid));
+        EXPECT_FALSE(MeshDrawingExists(lastFill));
+    }
+    SetMeshDrawingPath(MeshDrawingPath::Automatic);
 }
 
 TEST_F(GlRender, ProgressCoversEveryFaceOfBothLists)

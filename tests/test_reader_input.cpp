@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/reader_input.h"
+#include "core/text_scan.h"
 #include "tests/test_support.h"
 
 namespace solvane {
@@ -174,6 +178,63 @@ TEST(ReaderInput, OpenFailsForMissingFilesAndFolders)
     ReaderInput in(ctx);
     EXPECT_FALSE(in.Open((dir.Path() / "missing.obj").string()));
     EXPECT_FALSE(in.Open(dir.Path().string()));
+}
+
+// What from_chars makes of the text after scanf's sign rules, and how much of it it takes.
+std::pair<float, size_t> FromChars(const std::string& text)
+{
+    float value = -12345.0f;
+    const char* begin = text.data();
+    if (!text.empty() && text[0] == '+') ++begin;
+    const auto result = std::from_chars(begin, text.data() + text.size(), value, std::chars_format::general);
+    if (result.ec == std::errc::invalid_argument) return {-12345.0f, 0};
+    return {value, static_cast<size_t>(result.ptr - text.data())};
+}
+
+TEST(ScanFloat, PlainDecimalsGiveFromCharsValuesToTheBit)
+{
+    std::mt19937 random(5);
+    const char* const fixed[] = {"0", "-0", "-0.000000", "16777216", "16777217", "1677721.6", "0.1", "0.3",
+                                 "-1.350000", "12.345678", "0.0000000001", "0.00000000001", "5.", ".5", "-.5",
+                                 "1.5e3", "1.5e", "2.5E-2", "1.2.3", "0x1p3", "inf", "-nan", "-", ".", "3abc",
+                                 "+7.25", "123456789012345678901234567890", "0.999999999999"};
+    std::vector<std::string> texts(std::begin(fixed), std::end(fixed));
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = random() % 4 == 0 ? "-" : "";
+        const int whole = static_cast<int>(random() % 9), decimals = static_cast<int>(random() % 12);
+        for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + random() % 10);
+        if (decimals > 0 || random() % 2) text += '.';
+        for (int d = 0; d < decimals; ++d) text += static_cast<char>('0' + random() % 10);
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        float value = -12345.0f;
+        const char* p = text.data();
+        const bool scanned = ScanFloat(p, text.data() + text.size(), value);
+        const auto [expected, taken] = FromChars(text);
+        EXPECT_EQ(scanned, taken > 0) << text;
+        EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << ": " << value << " against " << expected;
+        EXPECT_EQ(static_cast<size_t>(p - text.data()), taken) << text;
+    }
+}
+
+TEST(CountWords, CountsWordsAcrossSixteenByteStepsAndAllBlanks)
+{
+    std::mt19937 random(3);
+    const char alphabet[] = {'a', '/', '1', ' ', '\t', '\n', '\v', '\f', '\r', '\x08', '\x0e', '\x1f', '!'};
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const size_t length = random() % 70;
+        for (size_t i = 0; i < length; ++i) text += alphabet[random() % sizeof alphabet];
+        int expected = 0;
+        bool blank = true;
+        for (char c : text) {
+            const bool isBlank = c == ' ' || (c >= '\t' && c <= '\r');
+            expected += !isBlank && blank;
+            blank = isBlank;
+        }
+        EXPECT_EQ(CountWords(text.data(), text.data() + text.size()), expected) << text;
+    }
 }
 
 }  // namespace

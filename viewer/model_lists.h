@@ -1,6 +1,10 @@
-// Compiling a model into display lists: per sub-mesh a shaded list (materials, textures, texture-
-// coordinate generation, the faces) and a fill list in the background colour for hidden-line
-// drawing; per texture a GL texture scaled to the chosen quality.
+// Compiling a model for drawing: per sub-mesh a shaded drawing (materials, textures, texture-
+// coordinate generation, the faces) and a fill drawing in the background colour for hidden-line
+// drawing; per texture a GL texture scaled to the chosen quality. Where the context has buffer
+// objects (OpenGL 1.5), a sub-mesh's geometry is uploaded once into vertex and element buffers
+// and each run of faces keeps its state in a small display list; on an OpenGL 1.1 driver (and for
+// sub-meshes whose faces change state every few faces) each drawing is one display list. Both
+// draw the same pictures. A sub-mesh's solidList and wireList hold the drawing handles.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +34,16 @@ struct DefaultedMaterials {
 // drawn from each face's first three corners.
 bool DrawsFacesAsTriangles(int32_t formatId);
 
-// Compiles the shaded list of one sub-mesh into the list name mesh.solidList (which must exist).
+// How sub-meshes are drawn: from buffers where the context has them, or always from display
+// lists (as an OpenGL 1.1 driver draws them; used to compare the two).
+enum class MeshDrawingPath { Automatic, DisplayLists };
+void SetMeshDrawingPath(MeshDrawingPath path);
+// Whether a solidList or wireList handle names a drawing that exists, and whether it draws
+// from buffer objects.
+bool MeshDrawingExists(uint32_t handle);
+bool IsBufferDrawing(uint32_t handle);
+
+// Compiles the shaded drawing of one sub-mesh into the handle mesh.solidList (which must exist).
 // Faces that share material and texture go into one primitive block. Writes defaulted material
 // values back into the model and reports them in defaulted.
 void BuildSolidList(SubMesh& mesh, Model& model, const Settings& settings, bool texturingOn,
@@ -40,14 +53,15 @@ void BuildSolidList(SubMesh& mesh, Model& model, const Settings& settings, bool 
 void BuildFillList(SubMesh& mesh, const Model& model, const Settings& settings, int64_t& progressDone,
                    int64_t progressTotal, const ListProgress& progress);
 
-// Compiles every sub-mesh (new list names; superseded ones are deleted). With solidOnly only the
+// Compiles every sub-mesh (new handles; superseded drawings are deleted). With solidOnly only the
 // shaded lists are rebuilt. Afterwards the flags of defaulted values are set on the model.
 void BuildModelLists(Model& model, const Settings& settings, bool solidOnly, const ListProgress& progress);
-// Calls every shaded list (which = 0) or every fill list (which = 1) in sub-mesh order.
+// Draws every shaded drawing (which = 0) or every fill drawing (which = 1) in sub-mesh order.
 void CallModelLists(const Model& model, int which);
-// New fill lists for every sub-mesh (the background colour changed).
+// New fill drawings for every sub-mesh (the background colour changed).
 void RebuildFillLists(Model& model, const Settings& settings);
-// Deletes the model's lists and textures (before the model is released or replaced).
+// Deletes the model's drawings, their buffers and textures (before the model is released or
+// replaced).
 void ReleaseModelLists(Model& model);
 
 // Uploads the image into GL texture `handle` (created when 0) scaled to the quality's square size,
