@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMimeDatabase>
 #include <QTreeView>
 
 #include <algorithm>
@@ -12,6 +14,30 @@ namespace solvane {
 namespace {
 
 constexpr QSize kChooserSize(760, 480);
+
+// Icons and type names from the file name alone. Qt's own provider reads the start of every
+// listed file to guess its type: in a folder such as /proc (a file that blocks when read) or
+// beside a named pipe that read never returns and the chooser freezes; on a slow network
+// folder it crawls. A chooser never opens a file it lists.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (!info.isFile()) return QFileIconProvider::icon(info.isDir() ? Folder : File);
+        const QMimeType type = mimes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+        return QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), icon(File)));
+    }
+    QString type(const QFileInfo& info) const override
+    {
+        if (!info.isFile()) return QFileIconProvider::type(info);
+        const QMimeType type = mimes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+        return type.comment().isEmpty() ? type.name() : type.comment();
+    }
+
+private:
+    QMimeDatabase mimes_;
+};
 
 // The extension that selects a save-model row for the file a model was loaded from; formats
 // without a row of their own (and files without an extension) start on the scene row.
@@ -204,6 +230,9 @@ std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSet
 {
     auto dialog = std::make_unique<QFileDialog>(parent, setup.title);
     dialog->setObjectName("file_chooser");
+    // Before the dialog's first listing is taken in by the event loop.
+    static NameOnlyIconProvider names;
+    dialog->setIconProvider(&names);
     // Qt's own dialog: the same on every desktop, and reachable by the program's tests.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     // Only the labels show: the patterns are in them already.

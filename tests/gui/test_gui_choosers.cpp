@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 
@@ -309,6 +310,26 @@ TEST(ChoosersGui, AnyFileChooserListsEveryExistingFile)
     EXPECT_EQ(shown.fileMode, QFileDialog::ExistingFile);
     EXPECT_FALSE(shown.native);
     (void)folder;
+}
+
+// Listing a folder never reads its files: /proc/kmsg blocks its reader until the kernel logs
+// something, and Qt's own type guess read it (the chooser froze for good).
+TEST(ChoosersGui, ListingAFolderNeverReadsItsFiles)
+{
+    if (!QFile("/proc/kmsg").open(QIODevice::ReadOnly)) GTEST_SKIP() << "/proc/kmsg cannot be opened";
+    QString type;
+    ModalDriver driver([&](QWidget* modal) {
+        auto* model = modal->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        WaitUntil([&] {
+            type = model->type(model->index("/proc/kmsg"));
+            return !type.isEmpty();
+        });
+        static_cast<QDialog*>(modal)->reject();
+    }, IsA("QFileDialog"));
+    EXPECT_FALSE(ChooseModelToOpen(nullptr, "/proc").has_value());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_FALSE(type.isEmpty());
 }
 
 // Choosing a file that exists in a save chooser asks before replacing it; "No" keeps the chooser
