@@ -331,13 +331,14 @@ void MainWindow::PollJob()
         loadingBox_->Progress()->setValue(500);
     }
     int32_t code = 100;
-    std::unique_ptr<Model> model = job_.Take(&code);
+    std::string reason;
+    std::unique_ptr<Model> model = job_.Take(&code, &reason);
     if (model) {
         FinishLoad(std::move(model));
         if (loadFinished_) loadFinished_(job_, model_.get(), code);
     } else {
         CloseLoadingBox();
-        ShowError(this, QString::fromUtf8(ResultMessageFor(code)));
+        ShowError(this, QString::fromStdString(FailureMessage(code, job_.Path(), reason)));
         if (loadFinished_) loadFinished_(job_, nullptr, code);
     }
     CloseLoadingBox();

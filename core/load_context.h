@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "core/load_result.h"
 
@@ -16,6 +17,9 @@ struct LoadContext {
     std::atomic<int64_t> done{0};
     // Code of the last failure (LoadResult).
     std::atomic<int32_t> result{LoadResult::NoError};
+    // Why the input could not be read ("Is a directory", ...); empty otherwise. Written by the
+    // worker before done becomes -1 and read only after that.
+    std::string reason;
 
     bool Cancelled() const { return total.load(std::memory_order_relaxed) == -1; }
 };

@@ -68,6 +68,21 @@ TEST(LoadJob, FailureGivesItsCode)
     WaitForWorkers();
 }
 
+TEST(LoadJob, UnreadableInputHandsOverItsReason)
+{
+    test::ScratchDir dir;
+    std::filesystem::create_directory(dir.Path() / "models.obj");
+    LoadJob job;
+    job.Start((dir.Path() / "models.obj").string());
+    ASSERT_EQ(WaitForCompletion(job), 500);
+    int32_t code = 0;
+    std::string reason;
+    EXPECT_FALSE(job.Take(&code, &reason));
+    EXPECT_EQ(code, 102);
+    EXPECT_EQ(reason, "Is a directory");
+    WaitForWorkers();
+}
+
 TEST(LoadJob, CancelAbandonsTheWorkerAndANewJobIsIndependent)
 {
     test::ScratchDir dir;
