@@ -31,8 +31,8 @@ LoadContext& ProcessLoadContext();
 void ResetProgress(LoadContext& ctx);
 // Sets total and done to -1 (this is also how a load is cancelled).
 void FinishProgress(LoadContext& ctx);
-// 0..500 progress; 500 = finished (and both counters become -1). Modes other than 0 and 2 are
-// returned as they are.
+// 0..500 progress; 500 = finished (and both counters become -1), never before done is -1.
+// Modes other than 0 and 2 are returned as they are.
 int ProgressOf(LoadContext& ctx, int mode = 0);
 // Message of the context's current code; the code through the out argument when given.
 const char* ResultMessage(const LoadContext& ctx, int32_t* code = nullptr);
