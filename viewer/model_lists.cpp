@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/format_id.h"
+#include "viewer/gl_objects.h"
 
 namespace solvane {
 namespace {
@@ -272,11 +273,11 @@ void BuildModelLists(Model& model, const Settings& settings, bool solidOnly, con
     int64_t done = 0;
     const bool texturingOn = settings.texturing != 0;
     for (SubMesh& mesh : model.subMeshes) {
-        if (mesh.solidList) glDeleteLists(mesh.solidList, 1);
-        mesh.solidList = glGenLists(1);
+        DeleteDisplayList(mesh.solidList);
+        mesh.solidList = NewDisplayList();
         if (!solidOnly) {
-            if (mesh.wireList) glDeleteLists(mesh.wireList, 1);
-            mesh.wireList = glGenLists(1);
+            DeleteDisplayList(mesh.wireList);
+            mesh.wireList = NewDisplayList();
         }
         BuildSolidList(mesh, model, settings, texturingOn, defaulted, done, total, progress);
         if (!solidOnly) BuildFillList(mesh, model, settings, done, total, progress);
@@ -298,8 +299,8 @@ void RebuildFillLists(Model& model, const Settings& settings)
 {
     int64_t done = 0;
     for (SubMesh& mesh : model.subMeshes) {
-        if (mesh.wireList) glDeleteLists(mesh.wireList, 1);
-        mesh.wireList = glGenLists(1);
+        DeleteDisplayList(mesh.wireList);
+        mesh.wireList = NewDisplayList();
         BuildFillList(mesh, model, settings, done, 0, nullptr);
     }
 }
@@ -307,23 +308,15 @@ void RebuildFillLists(Model& model, const Settings& settings)
 void ReleaseModelLists(Model& model)
 {
     for (SubMesh& mesh : model.subMeshes) {
-        if (mesh.solidList) glDeleteLists(mesh.solidList, 1);
-        if (mesh.wireList) glDeleteLists(mesh.wireList, 1);
-        mesh.solidList = mesh.wireList = 0;
+        DeleteDisplayList(mesh.solidList);
+        DeleteDisplayList(mesh.wireList);
     }
-    for (Texture& texture : model.textures) {
-        if (texture.textureHandle) {
-            const GLuint name = texture.textureHandle;
-            glDeleteTextures(1, &name);
-            texture.textureHandle = 0;
-        }
-    }
+    for (Texture& texture : model.textures) DeleteTexture(texture.textureHandle);
 }
 
 uint32_t UploadTexture(const Texture& texture, uint32_t handle, int quality, bool applyPixelMaps)
 {
-    GLuint name = handle;
-    if (name == 0) glGenTextures(1, &name);
+    const GLuint name = handle != 0 ? handle : NewTexture();
     const int n = TextureQualitySize(quality);
     std::vector<uint8_t> scaled(static_cast<size_t>(n) * n * 3, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -8,6 +8,7 @@
 
 #include "core/format_id.h"
 #include "core/mesh_ops.h"
+#include "viewer/gl_objects.h"
 
 namespace solvane {
 
@@ -47,11 +48,7 @@ void Viewer::InitGl()
 void Viewer::ReleaseGl()
 {
     if (model_) ReleaseModelLists(*model_);
-    if (background.texture) {
-        const GLuint name = background.texture;
-        glDeleteTextures(1, &name);
-        background.texture = 0;
-    }
+    DeleteTexture(background.texture);
     FreeGlState(view);
 }
 
