@@ -32,7 +32,7 @@ MODEL_EXTENSIONS = {
     ".3ds", ".prj", ".cob", ".scn", ".dxf", ".l3d", ".lwo", ".md2", ".mdl", ".obj", ".off", ".vtk",
     ".x", ".pro", ".svo", ".svs", ".3d2", ".nff", ".md3", ".ply", ".3dm",
 }
-IMAGE_EXTENSIONS = {".bmp", ".tga", ".ppm", ".pcx", ".iff", ".jpg"}
+IMAGE_EXTENSIONS = {".bmp", ".tga", ".ppm", ".pcx", ".iff", ".jpg", ".png"}
 # Files read beside a model of the same name: damaging them runs the model's reader on them.
 COMPANIONS = {".mtl": ".obj"}
 

@@ -1,10 +1,12 @@
 // solvane-cli image: reads one image through the image dispatch (the reader chosen by the file's
 // extension), prints its format and size, and optionally writes the decoded pixels as a binary
 // PPM with the top row first, whatever row order the reader keeps.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "core/format_id.h"
 #include "core/input_file.h"
@@ -34,30 +36,16 @@ bool WritePpm(const std::string& path, const Texture& image, bool bottomRowFirst
     return std::fclose(file) == 0 && ok;
 }
 
-}  // namespace
-
-int RunImage(const std::vector<std::string>& args)
-{
-    bool json = false;
+struct ImageOptions {
     std::string path, outPath;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--json") {
-            json = true;
-        } else if (arg == "--out" && i + 1 < args.size() && outPath.empty()) {
-            outPath = args[++i];
-        } else if ((arg.size() > 1 && arg[0] == '-') || !path.empty()) {
-            path.clear();
-            break;
-        } else {
-            path = arg;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli image [--json] FILE [--out OUT.ppm]\n");
-        return 2;
-    }
+    bool json = false;
+};
 
+int RunImage(const ImageOptions& options)
+{
+    const std::string& path = options.path;
+    const std::string& outPath = options.outPath;
+    const bool json = options.json;
     const FormatId id = ImageFormatFromName(path);
     const std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), id);
     const std::string reason = image ? std::string() : UnreadableReason(path.c_str());
@@ -86,6 +74,20 @@ int RunImage(const std::vector<std::string>& args)
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+CommandRun AddImageCommand(CLI::App& command)
+{
+    auto o = std::make_shared<ImageOptions>();
+    command.add_option("FILE", o->path, "the image to read (BMP, TGA, PPM, PCX, IFF ILBM or JPEG, by extension)")
+        ->type_name("")
+        ->required();
+    command.add_flag("--json", o->json, "print one JSON object instead of text");
+    command.add_option("--out", o->outPath, "write the decoded pixels as a binary PPM, top row first")
+        ->type_name("OUT.ppm");
+    return [o] { return RunImage(*o); };
 }
 
 }  // namespace solvane::cli
