@@ -31,17 +31,30 @@ constexpr int Wireframe = 40027;
 constexpr int Solid = 40028;
 constexpr int About = 40030;
 constexpr int SaveAs = 40033;
+constexpr int BackgroundTexture = 40038;
 constexpr int DepthCueOff = 40051;  // 40051..40061: the depth-cueing entries
 constexpr int DepthCue99 = 40061;
 constexpr int MaterialDialog = 40062;
 constexpr int BackgroundColor = 40063;
 constexpr int SaveSettingsOnExit = 40067;
+constexpr int LightColor = 40095;
 constexpr int Lighting = 40096;
 constexpr int Texturing = 40103;
 constexpr int FlyMode = 40110;
 constexpr int ResetView = 40111;
+constexpr int Scale = 40112;
 constexpr int AlwaysOnTop = 40113;
+constexpr int ConfigurationWizard = 40118;
+constexpr int TakeSnapshot = 40119;
+constexpr int SnapshotLargest = 40120;  // 40120..40124: the snapshot sizes, largest first
+constexpr int SnapshotLarger = 40121;
+constexpr int SnapshotNormal = 40122;
+constexpr int SnapshotSmaller = 40123;
+constexpr int SnapshotSmallest = 40124;
+constexpr int ClearSnapshots = 40127;
+constexpr int ExportToPrinter = 40129;
 constexpr int UserGuide = 40131;
+constexpr int EyeFilter = 40132;
 constexpr int InvertNormals = 40136;
 constexpr int GammaCorrection = 40169;
 constexpr int DepthCueColor = 40173;
@@ -53,9 +66,11 @@ constexpr int QualityVeryLow = 40228;
 constexpr int QualityNormal = 40229;
 constexpr int QualityLow = 40230;
 constexpr int Triangulate = 40233;
+constexpr int Decimate = 40234;
 constexpr int QualityVeryHigh = 40235;
 constexpr int QualityHigh = 40236;
 constexpr int PivotCenter = 40238;
+constexpr int TextureMap = 40240;
 constexpr int Faq = 40241;
 constexpr int HardwareReport = 40242;
 
@@ -92,12 +107,13 @@ enum class CommandKind : uint8_t {
 };
 
 // Rows of one group are mutually exclusive.
-enum class RadioGroup : uint8_t { None, DisplayMode, DepthCue, TextureQuality, MouseMode, Pivot };
+enum class RadioGroup : uint8_t { None, DisplayMode, DepthCue, TextureQuality, ThumbnailSize, MouseMode, Pivot };
 
 // When a command is enabled.
 enum class Availability : uint8_t {
     Always,
-    WithModel,  // only while a model is shown; the dispatch ignores it otherwise
+    WithModel,      // only while a model is shown; the dispatch ignores it otherwise
+    WithSnapshots,  // only while a snapshot exists
 };
 
 // The setting a toggle or radio row changes, and so what its check mark shows.

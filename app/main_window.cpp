@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "app/commands/handlers.h"
 #include "app/dialogs.h"
 #include "app/settings_store.h"
 #include "app/toolbar_icons.h"
@@ -96,6 +97,7 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     setAcceptDrops(true);
     view_ = new ViewWidget(settings_, this);
     setCentralWidget(view_);
+    view_->SetThumbnailActions({[this](int slot) { RestoreSnapshotAt(slot); }, [this](int slot) { DeleteSnapshotAt(slot); }});
     BuildMenus();
     BuildBands();
     pollTimer_.setInterval(15);
@@ -296,11 +298,20 @@ void MainWindow::SetChecked(int command, bool on)
     }
 }
 
+bool MainWindow::CommandAvailable(const CommandRow& row) const
+{
+    switch (row.availability) {
+    case Availability::Always: return true;
+    case Availability::WithModel: return model_ != nullptr;
+    case Availability::WithSnapshots: return view_->viewer().snapshots.count > 0;
+    }
+    return false;
+}
+
 void MainWindow::UpdateCommandStates()
 {
     for (const CommandRow& row : CommandTable()) {
-        const bool enabled =
-            IsAvailableYet(row) && (row.availability == Availability::Always || model_ != nullptr);
+        const bool enabled = IsAvailableYet(row) && CommandAvailable(row);
         if (QAction* action = MenuAction(row.number)) action->setEnabled(enabled);
         if (QAction* button = ToolButton(row.alias)) button->setEnabled(enabled);
     }
@@ -332,6 +343,12 @@ void MainWindow::ShowAtStart()
     ArmFrameFit(storedFrame_, QMargins());
     SyncUiWithState();
     windowReady_ = true;
+    commands::LoadBackgroundAtStart(*this);
+}
+
+void MainWindow::ImageLoaded(const ImageLoadOutcome& outcome)
+{
+    if (imageLoaded_) imageLoaded_(outcome);
 }
 
 void MainWindow::SyncUiWithState()
@@ -394,7 +411,8 @@ void MainWindow::PollJob()
     }
     const int progress = job_.Progress();
     if (loadingBox_ && progress < 500) loadingBox_->Progress()->setValue(progress);
-    if (progress < 500) return;
+    // A command (its dialog, its status box) may hold the shown model: the new one waits for it.
+    if (progress < 500 || commandDepth_ > 0) return;
     pollTimer_.stop();
     if (loadingBox_) {
         loadingBox_->CancelButton()->setEnabled(false);
@@ -447,7 +465,9 @@ void MainWindow::FinishLoad(std::unique_ptr<Model> model)
 void MainWindow::CloseModel()
 {
     if (!model_) return;
+    // The snapshots belong to the model: they go with it.
     view_->WithContext([this] {
+        ClearAllSnapshots(view_->viewer());
         view_->viewer().SetModel(nullptr);
         ReleaseModelLists(*model_);
     });
@@ -465,7 +485,7 @@ void MainWindow::DispatchCommand(int received)
 {
     const CommandRow* row = FindCommand(received);
     if (!row || !IsAvailableYet(*row)) return;  // unknown numbers and commands still to come are ignored
-    if (row->availability == Availability::WithModel && !model_) return;
+    if (!CommandAvailable(*row)) return;
     if (row->kind != CommandKind::Push) {
         ApplySetting(*row, settings_);
         for (const CommandRow& other : CommandTable()) {
@@ -473,7 +493,25 @@ void MainWindow::DispatchCommand(int received)
             if (affected) SetChecked(other.number, IsChecked(other, settings_));
         }
     }
-    if (row->handler) row->handler(*this, *row);
+    if (row->handler) {
+        ++commandDepth_;
+        row->handler(*this, *row);
+        --commandDepth_;
+    }
+    Repaint();
+}
+
+void MainWindow::RestoreSnapshotAt(int slot)
+{
+    view_->WithContext([&] { RestoreSnapshot(view_->viewer(), slot); });
+    // Check marks and buttons follow the restored options.
+    SyncUiWithState();
+}
+
+void MainWindow::DeleteSnapshotAt(int slot)
+{
+    view_->WithContext([&] { DeleteSnapshot(view_->viewer(), slot); });
+    UpdateCommandStates();
     Repaint();
 }
 

@@ -47,7 +47,9 @@ struct Text {
     const char* fallback;
     bool (*valid)(const std::string&) = nullptr;
 };
-using Field = std::variant<Flag, Int, Int16, Tenths, Hundredths, Text>;
+// A file path: kept whole, however long.
+struct PathText { std::string Settings::*field; };
+using Field = std::variant<Flag, Int, Int16, Tenths, Hundredths, Text, PathText>;
 
 struct Entry {
     const char* name;
@@ -89,6 +91,7 @@ const Entry kEntries[] = {
     Entry{"file_browser_last_dir", Text{&Settings::file_browser_last_dir, "\\"}},
     Entry{"gamma_value", Hundredths{&Settings::gamma_value}}, INT(http_message_id),
     Entry{"http_machine_id", Text{&Settings::http_machine_id, "", IsMachineIdText}},
+    Entry{"background_image_file", PathText{&Settings::background_image_file}},
 };
 
 #undef FLAG
@@ -156,10 +159,13 @@ void ReadAll(Settings& settings)
                 } else if constexpr (std::is_same_v<T, Hundredths>) {
                     const int stored = ReadInt(name, static_cast<int>(std::ceil(defaults.*field.field * 100.0f)));
                     settings.*field.field = static_cast<float>(stored) / 100.0f;
-                } else {
+                } else if constexpr (std::is_same_v<T, Text>) {
                     std::string text;
                     if (!ReadText(name, text) || (field.valid && !field.valid(text))) text = field.fallback;
                     settings.*field.field = text;
+                } else {
+                    QString text;
+                    settings.*field.field = StoredText(name, text) ? text.toStdString() : std::string();
                 }
             },
             entry.field);
@@ -183,10 +189,12 @@ void WriteAll(const Settings& settings)
                     store.setValue(name, QString::number(static_cast<int>(settings.*field.field * 10.0f)));
                 } else if constexpr (std::is_same_v<T, Hundredths>) {
                     store.setValue(name, QString::number(static_cast<int>(std::ceil(settings.*field.field * 100.0f))));
-                } else {
+                } else if constexpr (std::is_same_v<T, Text>) {
                     std::string text = settings.*field.field;
                     if (text.size() > 255) text.resize(255);
                     store.setValue(name, QString::fromStdString(text));
+                } else {
+                    store.setValue(name, QString::fromStdString(settings.*field.field));
                 }
             },
             entry.field);

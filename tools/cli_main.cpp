@@ -27,6 +27,8 @@ const Subcommand kSubcommands[] = {
     {"info", "load models, apply mesh operations, describe what they hold", solvane::cli::AddInfoCommand},
     {"image", "read a texture image, optionally write it as PPM", solvane::cli::AddImageCommand},
     {"render", "draw a model as the viewer does into a PNG, headless", solvane::cli::AddRenderCommand},
+    {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
+     solvane::cli::AddThumbnailCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.

@@ -12,6 +12,7 @@ namespace solvane::commands {
 void Open(CommandContext& context, const CommandRow& row);
 void Close(CommandContext& context, const CommandRow& row);
 void Quit(CommandContext& context, const CommandRow& row);
+void ExportToPrinter(CommandContext& context, const CommandRow& row);
 
 // Display (display.cpp)
 void ResetView(CommandContext& context, const CommandRow& row);
@@ -19,14 +20,24 @@ void DisplayMode(CommandContext& context, const CommandRow& row);
 void Lighting(CommandContext& context, const CommandRow& row);
 void Texturing(CommandContext& context, const CommandRow& row);
 void Culling(CommandContext& context, const CommandRow& row);
+void TakeSnapshot(CommandContext& context, const CommandRow& row);
+void ClearSnapshots(CommandContext& context, const CommandRow& row);
+void EyeFilter(CommandContext& context, const CommandRow& row);
 
 // Scene (scene.cpp)
 void BackgroundColor(CommandContext& context, const CommandRow& row);
 void DepthCueColor(CommandContext& context, const CommandRow& row);
 void GammaCorrection(CommandContext& context, const CommandRow& row);
+void BackgroundTexture(CommandContext& context, const CommandRow& row);
+void LightColor(CommandContext& context, const CommandRow& row);
+// At start-up: the stored background image, when it is in use.
+void LoadBackgroundAtStart(CommandContext& context);
 
 // Mesh (mesh.cpp)
 void Material(CommandContext& context, const CommandRow& row);
+void TextureMap(CommandContext& context, const CommandRow& row);
+void Scale(CommandContext& context, const CommandRow& row);
+void Decimate(CommandContext& context, const CommandRow& row);
 void Triangulate(CommandContext& context, const CommandRow& row);
 void GenerateNormals(CommandContext& context, const CommandRow& row);
 void InvertNormals(CommandContext& context, const CommandRow& row);
@@ -35,10 +46,12 @@ void GenerateNormalsWithStatus(CommandContext& context);
 
 // Options (options.cpp)
 void TextureQuality(CommandContext& context, const CommandRow& row);
+void SnapshotSize(CommandContext& context, const CommandRow& row);
 void RotateMode(CommandContext& context, const CommandRow& row);
 void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);
 void SaveAllSettings(CommandContext& context, const CommandRow& row);
+void RunWizard(CommandContext& context, const CommandRow& row);
 
 // Help (help.cpp)
 void HardwareReport(CommandContext& context, const CommandRow& row);

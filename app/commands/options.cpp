@@ -6,7 +6,9 @@
 #include "app/dialogs.h"
 #include "app/settings_store.h"
 #include "app/view_widget.h"
+#include "app/wizard.h"
 #include "viewer/camera.h"
+#include "viewer/snapshots.h"
 #include "viewer/viewer.h"
 
 namespace solvane::commands {
@@ -23,6 +25,13 @@ void TextureQuality(CommandContext& context, const CommandRow&)
             });
         });
     });
+}
+
+// The thumbnails keep their places; their corner buttons follow the size.
+void SnapshotSize(CommandContext& context, const CommandRow&)
+{
+    Settings& settings = context.settings();
+    settings.snapshotMargin = SnapshotButtonForEdge(settings.current_snapshot_size);
 }
 
 // Rotation turns about the pivot: find where it is on screen now.
@@ -54,6 +63,13 @@ void SaveAllSettings(CommandContext& context, const CommandRow&)
 {
     context.RecordBandPlacement();
     WriteAll(context.settings());
+}
+
+// The wizard from the menu starts at its associations page; what it changes is stored with the
+// next write of all settings.
+void RunWizard(CommandContext& context, const CommandRow&)
+{
+    RunConfigurationWizard(context.Window(), false, context.settings());
 }
 
 }  // namespace solvane::commands

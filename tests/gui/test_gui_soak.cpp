@@ -85,7 +85,7 @@ std::vector<std::string> CorpusModels()
     return models;
 }
 
-// The lists and textures that the shown model and the background hold.
+// The lists and textures that the shown model, the background, the eye filter and the snapshots hold.
 GlObjectCounts HeldBy(const Model* model, const Viewer& viewer)
 {
     GlObjectCounts held;
@@ -94,6 +94,8 @@ GlObjectCounts HeldBy(const Model* model, const Viewer& viewer)
         for (const Texture& texture : model->textures) held.textures += texture.textureHandle != 0;
     }
     held.textures += viewer.background.texture != 0;
+    held.textures += viewer.eyeFilter.texture != 0;
+    for (const auto& snapshot : viewer.snapshots.entries) held.textures += snapshot && snapshot->thumbTexture != 0;
     return held;
 }
 
