@@ -20,6 +20,9 @@ struct LoadContext {
     // Why the input could not be read ("Is a directory", ...); empty otherwise. Written by the
     // worker before done becomes -1 and read only after that.
     std::string reason;
+    // Where the scene part of a native scene file starts (its "s" marker), found by the native
+    // reader for the load job's scene step; -1 when there is none.
+    std::atomic<int64_t> sceneOffset{-1};
 
     bool Cancelled() const { return total.load(std::memory_order_relaxed) == -1; }
 };

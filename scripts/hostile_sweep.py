@@ -14,6 +14,7 @@ links, so the textures and material libraries a model names are found as they wo
 """
 
 import argparse
+import glob
 import json
 import os
 import random
@@ -54,6 +55,7 @@ class Sweep:
     batch: int = 1
     statuses: tuple = (0, 1)
     json: bool = True
+    default: bool = True  # run unless --sweeps names others
 
 
 # One row per command. A writer joins the sweep with one row, for instance
@@ -61,6 +63,8 @@ class Sweep:
 SWEEPS = [
     Sweep("info", MODEL, ["info", "--json", "{inputs}"], batch=20),
     Sweep("image", IMAGE, ["image", "--json", "{inputs}"]),
+    # Draws every damaged model headless: a GL context per file, so it is asked for by name.
+    Sweep("thumbnail", MODEL, ["thumbnail", "--size", "64", "{inputs}", "{out}.png"], json=False, default=False),
 ]
 
 SANITIZER_EXIT = 86
@@ -240,9 +244,8 @@ def run(cli, sweep, batch, timeout, env, scratch):
         stderr.seek(0)
         outcome.stdout = stdout.read().decode("utf-8", "replace")
         outcome.stderr = stderr.read().decode("utf-8", "replace")
-    for path in (out, out + ".obj"):
-        if os.path.exists(path):
-            os.remove(path)
+    for path in glob.glob(glob.escape(out) + "*"):
+        os.remove(path)
     return outcome
 
 
@@ -287,6 +290,9 @@ def main():
     parser.add_argument("--limit-mib", type=int, default=1024, help="peak resident size per run")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--keep", help="folder to copy the damaged files of failed runs into")
+    parser.add_argument("--sweeps", help="commands to run, comma-separated (default: %s; also: %s)"
+                        % (",".join(s.name for s in SWEEPS if s.default),
+                           ",".join(s.name for s in SWEEPS if not s.default)))
     parser.add_argument("--suppressions", default=os.path.join(here, "..", "tests", "sanitizers", "lsan.supp"))
     options = parser.parse_args()
     options.cli = os.path.abspath(options.cli)
@@ -309,8 +315,14 @@ def main():
         env["UBSAN_OPTIONS"] = "halt_on_error=1:print_stacktrace=1:exitcode=%d" % SANITIZER_EXIT
         env["LSAN_OPTIONS"] = "exitcode=%d:suppressions=%s" % (SANITIZER_EXIT, os.path.abspath(options.suppressions))
 
+        names = options.sweeps.split(",") if options.sweeps else [s.name for s in SWEEPS if s.default]
+        unknown = set(names) - {s.name for s in SWEEPS}
+        if unknown:
+            print("hostile-sweep: no such command: %s" % ", ".join(sorted(unknown)), file=sys.stderr)
+            return 2
+        sweeps = [s for s in SWEEPS if s.name in names]
         jobs = []
-        for sweep in SWEEPS:
+        for sweep in sweeps:
             items = inputs[sweep.kind]
             for at in range(0, len(items), sweep.batch):
                 jobs.append((sweep, items[at:at + sweep.batch]))
@@ -358,7 +370,7 @@ def main():
               "%d sanitizer reports, "
               "%d leaks, %d crashes, %d time-outs (%.0f s), %d over %d MiB (peak %d MiB, slowest run %.1f s), "
               "%d other failures: %s"
-              % (options.seed, len(sources), damaged, loaded, runs, "+".join(s.name for s in SWEEPS),
+              % (options.seed, len(sources), damaged, loaded, runs, "+".join(s.name for s in sweeps),
                  count("sanitizer report"), count("leak"), count("crash"), count("time-out"), options.timeout,
                  count("peak"), options.limit_mib, peak // 1024, slowest, other,
                  "PASS" if not failures else "FAIL"))
