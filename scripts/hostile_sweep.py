@@ -58,14 +58,18 @@ class Sweep:
     default: bool = True  # run unless --sweeps names others
 
 
-# One row per command. A writer joins the sweep with one row, for instance
-#   Sweep("convert", MODEL, ["convert", "{inputs}", "{out}.obj"], json=False),
+# One row per command. "{out}" is a scratch path of the run (a folder for convert --out-dir),
+# removed afterwards.
 SWEEPS = [
     Sweep("info", MODEL, ["info", "--json", "{inputs}"], batch=20),
     Sweep("image", IMAGE, ["image", "--json", "{inputs}"]),
     # Draws every damaged model headless: a GL context per file, so it is asked for by name.
     Sweep("thumbnail", MODEL, ["thumbnail", "--size", "64", "{inputs}", "{out}.png"], json=False, default=False),
 ]
+# Every model writer writes every damaged model that still loads; a new writer joins with its name.
+WRITER_FORMATS = ["svs", "svo", "3d2", "dxf", "mdl", "nff", "off", "ply", "vtk", "stl"]
+SWEEPS += [Sweep("convert-" + name, MODEL, ["convert", "--to", name, "--out-dir", "{out}", "{inputs}"], batch=20,
+                 json=False) for name in WRITER_FORMATS]
 
 SANITIZER_EXIT = 86
 REPORT = re.compile(r"ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:|WARNING: .*Sanitizer")
@@ -245,7 +249,10 @@ def run(cli, sweep, batch, timeout, env, scratch):
         outcome.stdout = stdout.read().decode("utf-8", "replace")
         outcome.stderr = stderr.read().decode("utf-8", "replace")
     for path in glob.glob(glob.escape(out) + "*"):
-        os.remove(path)
+        if os.path.isdir(path):
+            shutil.rmtree(path, ignore_errors=True)
+        else:
+            os.remove(path)
     return outcome
 
 
@@ -360,17 +367,19 @@ def main():
                 for item in outcome.inputs:
                     shutil.copy(item.path, os.path.join(options.keep, os.path.basename(item.path)))
 
-        sources = {item.source for kind in inputs.values() for item in kind}
-        damaged = sum(len(kind) for kind in inputs.values())
+        kinds = {sweep.kind for sweep in sweeps}
+        sources = {item.source for kind in kinds for item in inputs[kind]}
+        damaged = sum(len(inputs[kind]) for kind in kinds)
         def count(name):
             return counts.get(name, 0)
         other = sum(value for key, value in counts.items()
                     if key not in ("sanitizer report", "leak", "crash", "time-out", "peak"))
-        print("hostile-sweep: seed %d: %d corpus files, %d damaged inputs (%d still read), %d runs of %s: "
+        print("hostile-sweep: commands: %s" % ", ".join(s.name for s in sweeps))
+        print("hostile-sweep: seed %d: %d corpus files, %d damaged inputs (%d still read), %d runs of %d commands: "
               "%d sanitizer reports, "
               "%d leaks, %d crashes, %d time-outs (%.0f s), %d over %d MiB (peak %d MiB, slowest run %.1f s), "
               "%d other failures: %s"
-              % (options.seed, len(sources), damaged, loaded, runs, "+".join(s.name for s in sweeps),
+              % (options.seed, len(sources), damaged, loaded, runs, len(sweeps),
                  count("sanitizer report"), count("leak"), count("crash"), count("time-out"), options.timeout,
                  count("peak"), options.limit_mib, peak // 1024, slowest, other,
                  "PASS" if not failures else "FAIL"))
