@@ -133,8 +133,9 @@ TEST(UnreadableInput, TextureNamedAsAPipeIsSkippedWithoutOpeningIt)
     EXPECT_FALSE(guard.Opened());
 }
 
-// solvane-cli info and image: exit status 1 at once, the code, message and reason in the JSON
-// line; as an unprivileged user too (the test drops to "nobody" when it runs as root).
+// solvane-cli info, image and convert: exit status 1 at once, the code, message and reason in the
+// JSON line (on standard error for convert); as an unprivileged user too (the test drops to
+// "nobody" when it runs as root).
 TEST(UnreadableInput, CliExitsAtOnceWithTheReasonAlsoForAnUnprivilegedUser)
 {
     UnreadableInputs inputs;
@@ -164,12 +165,13 @@ TEST(UnreadableInput, CliExitsAtOnceWithTheReasonAlsoForAnUnprivilegedUser)
         {"image --json", "pipe.bmp", "\"ok\":false"},
         {"image --json", "pipe.bmp", "\"reason\":\"not a regular file\""},
         {"image --json", "folder.obj", "\"reason\":\"Is a directory\""},
+        {"convert --to off --out-dir /tmp", "pipe.obj", "(not a regular file)"},
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
         std::string out;
         const int status = test::RunCommand(prefix + SOLVANE_CLI_PATH + " " + c.command + " '" + inputs.Path(c.file) +
-                                                "' 2>/dev/null",
+                                                "' 2>&1",
                                             &out);
         EXPECT_EQ(status, 1) << c.command << " " << c.file << ": " << out;
         EXPECT_NE(out.find(c.expected), std::string::npos) << c.command << " " << c.file << ": " << out;
