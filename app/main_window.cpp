@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QWindow>
 
@@ -44,6 +45,49 @@ constexpr const char* kNoPolygons = "Polygons: 0 Vertices: 0";
 constexpr int kDropNoteMs = 6000;
 // How long after start-up or a restore the window waits for its frame to be known.
 constexpr int kFrameFitMs = 3000;
+// The window's built-in outer rectangle, and the least of it that must be on a screen.
+constexpr QRect kDefaultFrame(150, 150, 650, 480);
+constexpr int kMinimumSide = 100;
+constexpr int kTitleStrip = 30;
+
+// The stored outer rectangle made usable, whatever the settings held: a size below 1 takes the
+// default, a size beyond the screen the screen's; a rectangle whose title strip is not on any
+// screen moves to the default place, kept inside the screen.
+QRect OnScreenFrame(int64_t x, int64_t y, int64_t width, int64_t height)
+{
+    if (width < 1) width = kDefaultFrame.width();
+    if (height < 1) height = kDefaultFrame.height();
+    // Where the title strip is (enough of it to grab), on screen.
+    auto titleOn = [&](const QRect& area) {
+        const int64_t left = std::max<int64_t>(x, area.left());
+        const int64_t right = std::min<int64_t>(x + width, int64_t{area.right()} + 1);
+        const int64_t grab = std::min<int64_t>(width, kMinimumSide);
+        return right - left >= grab && y >= area.top() && y + kTitleStrip <= int64_t{area.bottom()} + 1;
+    };
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    QRect area = primary ? primary->availableGeometry() : QRect();
+    bool placed = false;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (titleOn(screen->availableGeometry())) {
+            area = screen->availableGeometry();
+            placed = true;
+            break;
+        }
+    }
+    if (area.isEmpty()) return kDefaultFrame;  // no screen known: nothing to keep it on
+    if (!placed) {
+        x = area.left() + kDefaultFrame.left();
+        y = area.top() + kDefaultFrame.top();
+    }
+    const int64_t fullWidth = width, fullHeight = height;
+    width = std::clamp<int64_t>(width, std::min(kMinimumSide, area.width()), area.width());
+    height = std::clamp<int64_t>(height, std::min(kMinimumSide, area.height()), area.height());
+    if (!placed || width < fullWidth || height < fullHeight) {
+        x = std::clamp<int64_t>(x, area.left(), int64_t{area.right()} + 1 - width);
+        y = std::clamp<int64_t>(y, area.top(), int64_t{area.bottom()} + 1 - height);
+    }
+    return QRect(static_cast<int>(x), static_cast<int>(y), static_cast<int>(width), static_cast<int>(height));
+}
 
 }  // namespace
 
@@ -63,8 +107,11 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     // Geometry from the settings: outer top-left and outer size. Until a window manager has framed
     // the window its frame is unknown, so the size is first taken as the inner one and corrected
     // once the frame is there (ShowAtStart).
-    storedFrame_ = QRect(settings_.window_posx, settings_.window_posy, std::max(settings_.window_x, 100),
-                         std::max(settings_.window_y, 100));
+    storedFrame_ = OnScreenFrame(settings_.window_posx, settings_.window_posy, settings_.window_x, settings_.window_y);
+    settings_.window_posx = storedFrame_.x();
+    settings_.window_posy = storedFrame_.y();
+    settings_.window_x = storedFrame_.width();
+    settings_.window_y = storedFrame_.height();
     resize(storedFrame_.size());
     move(storedFrame_.topLeft());
     UpdateCommandStates();
@@ -374,13 +421,14 @@ void MainWindow::PollJob()
         loadingBox_->Progress()->setValue(500);
     }
     int32_t code = 100;
-    std::unique_ptr<Model> model = job_.Take(&code);
+    std::string reason;
+    std::unique_ptr<Model> model = job_.Take(&code, &reason);
     if (model) {
         FinishLoad(std::move(model));
         if (loadFinished_) loadFinished_(job_, model_.get(), code);
     } else {
         CloseLoadingBox();
-        ShowError(this, QString::fromUtf8(ResultMessageFor(code)));
+        ShowError(this, QString::fromStdString(FailureMessage(code, job_.Path(), reason)));
         if (loadFinished_) loadFinished_(job_, nullptr, code);
     }
     CloseLoadingBox();
@@ -570,12 +618,12 @@ void MainWindow::TrackShowState()
         // Restored from maximised: back to the rectangle it had before. The frame of a maximised
         // window differs from the normal one, which may not be known yet: placed with the normal
         // frame last seen, then again once the window manager has framed the restored window.
-        s.window_posx = s.prev_window_posx;
-        s.window_posy = s.prev_window_posy;
-        s.window_x = s.prev_window_x;
-        s.window_y = s.prev_window_y;
+        const QRect outer = OnScreenFrame(s.prev_window_posx, s.prev_window_posy, s.prev_window_x, s.prev_window_y);
+        s.window_posx = outer.x();
+        s.window_posy = outer.y();
+        s.window_x = outer.width();
+        s.window_y = outer.height();
         s.window_state = 1;
-        const QRect outer(s.window_posx, s.window_posy, s.window_x, s.window_y);
         const QMargins current = FrameMargins();
         PlaceFrame(outer, normalMargins_.isNull() ? current : normalMargins_);
         ArmFrameFit(outer, current);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <variant>
 
+#include "net/machine_id.h"
+
 namespace solvane {
 namespace {
 
@@ -39,7 +41,12 @@ struct Int { int32_t Settings::*field; };
 struct Int16 { int16_t Settings::*field; };
 struct Tenths { float Settings::*field; };
 struct Hundredths { float Settings::*field; };
-struct Text { std::string Settings::*field; const char* fallback; };
+// A text, with the test a stored one must pass to be taken (null: any text).
+struct Text {
+    std::string Settings::*field;
+    const char* fallback;
+    bool (*valid)(const std::string&) = nullptr;
+};
 // A file path: kept whole, however long.
 struct PathText { std::string Settings::*field; };
 using Field = std::variant<Flag, Int, Int16, Tenths, Hundredths, Text, PathText>;
@@ -53,6 +60,13 @@ struct Entry {
 #define INT(name) Entry{#name, Int{&Settings::name}}
 #define INT16(name) Entry{#name, Int16{&Settings::name}}
 #define TENTHS(name) Entry{#name, Tenths{&Settings::name}}
+
+// A machine id goes into every report's request line: one damaged into blanks or other bytes
+// outside its alphabet would silence every report, so it is made afresh instead.
+bool IsMachineIdText(const std::string& text)
+{
+    return text.find_first_not_of(kMachineIdAlphabet) == std::string::npos;
+}
 
 // Store order.
 const Entry kEntries[] = {
@@ -76,7 +90,7 @@ const Entry kEntries[] = {
     INT(coolbar_band_1_rect_bottom), INT(coolbar_band_2_rect_bottom),
     Entry{"file_browser_last_dir", Text{&Settings::file_browser_last_dir, "\\"}},
     Entry{"gamma_value", Hundredths{&Settings::gamma_value}}, INT(http_message_id),
-    Entry{"http_machine_id", Text{&Settings::http_machine_id, ""}},
+    Entry{"http_machine_id", Text{&Settings::http_machine_id, "", IsMachineIdText}},
     Entry{"background_image_file", PathText{&Settings::background_image_file}},
 };
 
@@ -85,13 +99,23 @@ const Entry kEntries[] = {
 #undef INT16
 #undef TENTHS
 
+// The stored text of a key; false when there is none. A value that the INI syntax split at its
+// commas is joined again; an empty or blank value (a line cut after its "=") counts as none.
+bool StoredText(const QString& name, QString& text)
+{
+    const QVariant value = OpenStore()->value(name);
+    if (!value.isValid()) return false;
+    text = value.typeId() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
+    return !text.trimmed().isEmpty();
+}
+
 }  // namespace
 
 int ReadInt(const QString& name, int fallback)
 {
-    const QVariant value = OpenStore()->value(name);
-    if (!value.isValid()) return fallback;
-    const int number = TextToInt(value.toString());
+    QString text;
+    if (!StoredText(name, text)) return fallback;
+    const int number = TextToInt(text);
     return number == -1 ? fallback : number;
 }
 
@@ -105,7 +129,7 @@ bool ReadText(const QString& name, std::string& text)
     text.clear();
     const QVariant value = OpenStore()->value(name);
     if (!value.isValid()) return false;
-    text = value.toString().toStdString();
+    text = (value.typeId() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString()).toStdString();
     if (text.size() > 255) text.resize(255);
     return true;
 }
@@ -137,11 +161,11 @@ void ReadAll(Settings& settings)
                     settings.*field.field = static_cast<float>(stored) / 100.0f;
                 } else if constexpr (std::is_same_v<T, Text>) {
                     std::string text;
-                    if (!ReadText(name, text)) text = field.fallback;
+                    if (!ReadText(name, text) || (field.valid && !field.valid(text))) text = field.fallback;
                     settings.*field.field = text;
                 } else {
-                    const QVariant value = OpenStore()->value(name);
-                    settings.*field.field = value.isValid() ? value.toString().toStdString() : std::string();
+                    QString text;
+                    settings.*field.field = StoredText(name, text) ? text.toStdString() : std::string();
                 }
             },
             entry.field);

@@ -16,6 +16,9 @@ ViewWidget::ViewWidget(Settings& settings, QWidget* parent) : QOpenGLWidget(pare
 
 ViewWidget::~ViewWidget()
 {
+    // The base class destroys the context after this object is gone: its last signal must not
+    // reach the handler below.
+    if (QOpenGLContext* current = context()) disconnect(current, nullptr, this, nullptr);
     if (initialised_ && context()) {
         makeCurrent();
         ReleaseGl();

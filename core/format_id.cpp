@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/input_file.h"
+
 namespace solvane {
 namespace {
 
@@ -164,7 +166,7 @@ FormatId FormatFromMagicBytes(const uint8_t* bytes, size_t count)
 
 FormatId FormatFromMagic(const char* path)
 {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path);
     if (fd < 0) return Format::Unknown;
     uint8_t bytes[32];
     ssize_t got = 0;

@@ -30,7 +30,9 @@ int ProgressOf(LoadContext& ctx, int mode)
     }
     const int64_t total = ctx.total.load(std::memory_order_relaxed);
     if (total == 0 || done == 0) return 0;
-    if (done > total) return 499;
+    // Every byte read is not yet finished: the worker still has its finishing steps to run and
+    // the model to publish, and only done = -1 says it has.
+    if (done >= total) return 499;
     return static_cast<int>(done * 500 / total);
 }
 

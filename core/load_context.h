@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "core/load_result.h"
 
@@ -23,6 +24,9 @@ struct LoadContext {
     std::atomic<int64_t> done{0};
     // Code of the last failure (LoadResult).
     std::atomic<int32_t> result{LoadResult::NoError};
+    // Why the input could not be read ("Is a directory", ...); empty otherwise. Written by the
+    // worker before done becomes -1 and read only after that.
+    std::string reason;
     // Where the scene part of a native scene file starts (its "s" marker), found by the native
     // reader for the load job's scene step; -1 when there is none.
     std::atomic<int64_t> sceneOffset{-1};
@@ -39,8 +43,8 @@ LoadContext& ProcessLoadContext();
 void ResetProgress(LoadContext& ctx);
 // Sets total and done to -1 (this is also how a load is cancelled).
 void FinishProgress(LoadContext& ctx);
-// 0..500 progress; 500 = finished (and both counters become -1). Modes other than 0 and 2 are
-// returned as they are.
+// 0..500 progress; 500 = finished (and both counters become -1), never before done is -1.
+// Modes other than 0 and 2 are returned as they are.
 int ProgressOf(LoadContext& ctx, int mode = 0);
 // Message of the context's current code; the code through the out argument when given.
 const char* ResultMessage(const LoadContext& ctx, int32_t* code = nullptr);

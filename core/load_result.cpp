@@ -34,4 +34,15 @@ const char* ResultMessageFor(int32_t code)
     }
 }
 
+std::string FailureMessage(int32_t code, const std::string& path, const std::string& reason)
+{
+    std::string text = ResultMessageFor(code);
+    if (reason.empty()) return text;
+    if (text.empty() || text.back() != '\n') text += '\n';
+    text += path;
+    text += ": ";
+    text += reason;
+    return text;
+}
+
 }  // namespace solvane

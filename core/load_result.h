@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace solvane {
 
@@ -38,5 +39,8 @@ constexpr int32_t Unknown = -1;
 
 // The fixed message of a result code ("Unknown error." for codes without one of their own).
 const char* ResultMessageFor(int32_t code);
+// What a failed load tells the user: the code's message and, when the input could not be read,
+// a line "PATH: REASON" (reason as kept by the dispatch, such as "Is a directory").
+std::string FailureMessage(int32_t code, const std::string& path, const std::string& reason);
 
 }  // namespace solvane

@@ -8,6 +8,8 @@
 #include <bit>
 #include <cstring>
 
+#include "core/input_file.h"
+
 namespace solvane {
 namespace {
 
@@ -33,10 +35,10 @@ bool ReaderInput::Open(const char* path)
 {
     Close();
     CheckCancel();
-    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+    fd_ = OpenRegularFile(path);
     if (fd_ < 0) return false;
     struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd_, &info) != 0) {
         ::close(fd_);
         fd_ = -1;
         return false;

@@ -275,13 +275,13 @@ std::unique_ptr<Model> ReadCobFile(const char* path, LoadContext& ctx)
     in.ReadBytes(header, 1, kHeaderBytes);
     if (std::memcmp(header, "Caligari ", 9) != 0) return Fail(ctx, LoadResult::NotValidCob);
     if (std::memcmp(header + 9, "V00.01", 6) != 0) {
-        std::printf("File, %s, is an unsupported version of COB.\n", path);
+        std::fprintf(stderr, "File, %s, is an unsupported version of COB.\n", path);
         return Fail(ctx, LoadResult::NotValidCob);
     }
     if (header[15] == 'A') return Fail(ctx, LoadResult::AsciiCob);
     if (header[15] != 'B') return Fail(ctx, LoadResult::NotValidCob);
     if (std::memcmp(header + 16, "LH", 2) != 0) {
-        std::printf("File, %s, is a big endian COB, not supported.\n", path);
+        std::fprintf(stderr, "File, %s, is a big endian COB, not supported.\n", path);
         return Fail(ctx, LoadResult::NotValidCob);
     }
 

@@ -1,8 +1,11 @@
 #include "image/image_input.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <new>
 
+#include "core/input_file.h"
 #include "image/image.h"
 
 namespace solvane {
@@ -10,8 +13,13 @@ namespace solvane {
 bool ReadImageFileBytes(const char* path, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return false;
+    FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
     bool ok = false;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);

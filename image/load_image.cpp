@@ -1,4 +1,6 @@
 #include "image/image.h"
+
+#include "core/input_file.h"
 #include "image/jpeg.h"
 #include "image/readers.h"
 
@@ -6,6 +8,8 @@ namespace solvane {
 
 std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
 {
+    // A directory, pipe or device named as a texture is never opened (a pipe would block the load).
+    if (!IsRegularFile(path)) return nullptr;
     switch (id) {
     // Each image reader is called here by its id.
     case Format::Pcx: return ReadPcxFile(path);

@@ -1,11 +1,13 @@
 #include "load/dispatch.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <new>
 #include <stdexcept>
 
+#include "core/input_file.h"
 #include "core/reader_input.h"
 #include "formats/cob.h"
 #include "formats/dxf.h"
@@ -82,30 +84,29 @@ void LoadModelFile(LoadRequest& request, LoadContext& ctx)
 {
     request.model.reset();
     ctx.result.store(LoadResult::NoError);
+    ctx.reason.clear();
     ctx.sceneOffset.store(-1);
     const auto finish = [&ctx] { ctx.done.store(-1, std::memory_order_release); };
 
-    // 1. Identify.
+    // 1. Identify. The magic test opens regular files only: a directory, pipe or device is named
+    // by its extension or not at all, and the user is told why it cannot be read.
     const FormatId id = IdentifyFormat(request.path.c_str());
     if (id == Format::Unknown) {
+        ctx.reason = UnreadableReason(request.path.c_str());
         ctx.result.store(LoadResult::FormatNotRecognized);
         finish();
         return;
     }
     // 2. The file's size is the progress total.
     struct stat info {};
-    if (::stat(request.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int probe = OpenRegularFile(request.path.c_str(), &ctx.reason);
+    if (probe < 0 || ::fstat(probe, &info) != 0) {
+        if (probe >= 0) ::close(probe);
         ctx.result.store(LoadResult::FileNotFound);
         finish();
         return;
     }
-    FILE* probe = std::fopen(request.path.c_str(), "rb");
-    if (!probe) {
-        ctx.result.store(LoadResult::FileNotFound);
-        finish();
-        return;
-    }
-    std::fclose(probe);
+    ::close(probe);
     // 3. Ids without a reader.
     const ReaderEntry* reader = ReaderFor(id);
     if (!reader) {

@@ -64,12 +64,13 @@ int LoadJob::Progress() const
     return ProgressOf(shared_->ctx);
 }
 
-std::unique_ptr<Model> LoadJob::Take(int32_t* resultCode)
+std::unique_ptr<Model> LoadJob::Take(int32_t* resultCode, std::string* reason)
 {
     if (!shared_) return nullptr;
     if (shared_->ctx.done.load(std::memory_order_acquire) != -1) return nullptr;
     std::unique_ptr<Model> model = std::move(shared_->request.model);
     if (resultCode) *resultCode = shared_->ctx.result.load();
+    if (reason) *reason = shared_->ctx.reason;
     sceneOffset_ = model ? shared_->ctx.sceneOffset.load() : -1;
     shared_.reset();
     return model;

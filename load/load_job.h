@@ -33,8 +33,9 @@ public:
     bool Running() const { return static_cast<bool>(shared_); }
     // 0..500; 500 once the worker is done (then Take gives the result).
     int Progress() const;
-    // After Progress() returned 500: the model (null on failure) and the load's result code.
-    std::unique_ptr<Model> Take(int32_t* resultCode);
+    // After Progress() returned 500: the model (null on failure), the load's result code and why
+    // the input could not be read (empty when it could).
+    std::unique_ptr<Model> Take(int32_t* resultCode, std::string* reason = nullptr);
     // After Take: where the scene part of the native scene file just loaded starts (-1: none).
     // The scene step reads it through ReadNativeScene, which clears it.
     int64_t& SceneOffset() { return sceneOffset_; }

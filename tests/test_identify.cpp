@@ -122,6 +122,8 @@ TEST(Progress, ProgressOfFollowsItsRules)
     EXPECT_EQ(ProgressOf(ctx, 2), 166);
     ctx.done = 1001;
     EXPECT_EQ(ProgressOf(ctx), 499);
+    ctx.done = 1000;  // every byte read, the model not yet handed over
+    EXPECT_EQ(ProgressOf(ctx), 499);
     ctx.done = -1;
     EXPECT_EQ(ProgressOf(ctx), 500);
     EXPECT_EQ(ctx.total.load(), -1);

@@ -2,9 +2,12 @@
 // usage server (in-process and as its own program).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 
@@ -146,6 +149,77 @@ TEST(HttpClient, SilentPeerHitsTheTimeOut)
     // Fire-and-forget returns too: the request went out, the silence is only waited out.
     FakePeer third([](int fd) { test::WaitForClientToLeave(fd); });
     EXPECT_TRUE(HttpFireAndForget(third.Url(), QuickOptions()));
+}
+
+// Peak resident memory of this process so far, in KiB.
+long PeakRssKib()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A peer that sends a valid header one byte per second: each byte comes well within the receive
+// time-out, so only the deadline for the whole header ends the wait.
+TEST(HttpClient, TricklingPeerHitsTheWholeHeaderDeadline)
+{
+    const std::string header = "HTTP/1.0 200 OK\r\nServer: slow\r\n\r\n";
+    FakePeer peer([&](int fd) {
+        for (char c : header) {
+            if (send(fd, &c, 1, MSG_NOSIGNAL) != 1) return;  // the client has gone
+            for (int i = 0; i < 10; ++i) {
+                pollfd entry{fd, POLLIN, 0};
+                if (poll(&entry, 1, 100) > 0) return;  // the client closed (or sent more)
+            }
+        }
+    });
+    HttpOptions options;
+    options.receiveTimeoutMs = 5000;
+    options.replyDeadlineMs = 2500;
+    char buffer[16];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(HttpGetToBuffer(peer.Url().c_str(), buffer, sizeof(buffer), options));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(2000));
+    EXPECT_LT(took, std::chrono::milliseconds(6000));
+}
+
+// A peer whose header line never ends: the client stops at the header's capacity and fails at
+// once, without keeping what the peer sends.
+TEST(HttpClient, EndlessHeaderLineFailsCleanlyInBoundedMemory)
+{
+    std::atomic<int64_t> sent{0};
+    FakePeer peer([&](int fd) {
+        SendText(fd, "HTTP/1.0 200 OK\r\nX-Endless: ");
+        const std::string chunk(64 * 1024, 'a');
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            const ssize_t n = send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                sent += n;
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;  // the client has gone
+            pollfd entry{fd, POLLOUT, 0};
+            poll(&entry, 1, 50);
+        }
+    });
+    HttpOptions options;
+    options.receiveTimeoutMs = 5000;
+    options.replyDeadlineMs = 15000;
+    const long peakBefore = PeakRssKib();
+    char buffer[16];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(HttpGetToBuffer(peer.Url().c_str(), buffer, sizeof(buffer), options));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    peer.Join();
+    EXPECT_LT(PeakRssKib() - peakBefore, 64 * 1024) << sent.load() << " bytes sent";
+    // The download path reads its header the same way.
+    test::ScratchDir dir;
+    FakePeer second([](int fd) { SendText(fd, "HTTP/1.0 200 OK\r\nX: " + std::string(100000, 'b')); });
+    const std::string path = (dir.Path() / "never.bin").string();
+    EXPECT_FALSE(HttpGetToFile(second.Url(), path, nullptr, options));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 // ---- Downloads ---------------------------------------------------------------------------------

@@ -89,6 +89,7 @@ LoadOutcome Load(const std::string& path)
     LoadOutcome outcome;
     outcome.model = LoadModelFile(path, ctx);
     outcome.code = ctx.result.load();
+    outcome.reason = ctx.reason;
     return outcome;
 }
 

@@ -47,6 +47,7 @@ private:
 struct LoadOutcome {
     std::unique_ptr<Model> model;
     int32_t code = 100;
+    std::string reason;  // why the input could not be read, when it could not
 };
 // Loads through the dispatch with a private context.
 LoadOutcome Load(const std::string& path);

@@ -379,6 +379,36 @@ TEST(UsageReports, CloseRuntimeCountsFromStartUpAndIdReachesTheSettings)
     EXPECT_EQ(Field(line, "version"), "Solvane_Viewer-3-rb5");
 }
 
+// Reports started together by a client without a machine id all carry the one id that the first
+// of them made, and the interface's turns hand that id to the settings.
+TEST(UsageReports, ConcurrentReportsShareTheOneMachineIdTheyMake)
+{
+    Endpoint endpoint(WithMessage(9));
+    Settings settings;
+    UsageClient client(endpoint.Config());
+    FakeUi ui;
+    client.StartStartReport();
+    client.StartInstallReport();
+    for (int i = 0; i < 4; ++i) {
+        UsageEvent event;
+        event.SetType("Wavefront 3D object");
+        event.a = i;
+        client.ReportEvent(UsageEventKind::Open3d, event);
+        client.RunTurn(settings, ui);
+    }
+    ASSERT_TRUE(Drive(client, settings, ui, [&] {
+        return endpoint.Lines("open3d") == 4 && endpoint.Lines("install") == 1 && ui.Count("message") == 1;
+    }));
+    client.RunTurn(settings, ui);
+    ASSERT_EQ(settings.http_machine_id.size(), 32u);
+    for (const char* report : {"start", "install", "open3d"}) {
+        for (const std::string& line : LogLines(endpoint.log, report)) {
+            EXPECT_EQ(Field(line, "machine"), settings.http_machine_id) << line;
+        }
+    }
+    EXPECT_EQ(settings.http_message_id, 9);
+}
+
 UsageServerOptions WithUpdate(const std::string& url, const std::string& file)
 {
     UsageServerOptions options;

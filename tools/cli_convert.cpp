@@ -56,6 +56,11 @@ ConversionResult ConvertModelFile(const std::string& input, const std::string& o
         result.error += std::to_string(code);
         result.error += "): ";
         result.error += message;
+        if (!ctx.reason.empty()) {
+            result.error += " (";
+            result.error += ctx.reason;
+            result.error += ")";
+        }
         return result;
     }
     // A scene file converted to a scene file keeps its view.

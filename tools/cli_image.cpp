@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/format_id.h"
+#include "core/input_file.h"
 #include "image/image.h"
 #include "tools/cli.h"
 
@@ -47,21 +48,25 @@ int RunImage(const ImageOptions& options)
     const bool json = options.json;
     const FormatId id = ImageFormatFromName(path);
     const std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), id);
+    const std::string reason = image ? std::string() : UnreadableReason(path.c_str());
     std::ostringstream out;
     if (json) {
         out << "{\"path\":\"" << JsonEscape(path) << "\",\"ok\":" << (image ? "true" : "false")
             << ",\"formatId\":" << id << ",\"format\":\"" << JsonEscape(ImageFormatName(id)) << "\"";
         if (image) out << ",\"width\":" << image->width << ",\"height\":" << image->height;
+        if (!reason.empty()) out << ",\"reason\":\"" << JsonEscape(reason) << "\"";
         out << "}\n";
     } else {
         out << path << "\n  format:        " << id << " " << ImageFormatName(id) << "\n";
         if (image) out << "  size:          " << image->width << "x" << image->height << "\n";
         else out << "  result:        refused\n";
+        if (!reason.empty()) out << "  reason:        " << reason << "\n";
     }
     const std::string text = out.str();
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (!image) {
-        std::fprintf(stderr, "solvane-cli image: cannot read '%s'\n", path.c_str());
+        std::fprintf(stderr, "solvane-cli image: cannot read '%s'%s%s\n", path.c_str(), reason.empty() ? "" : ": ",
+                     reason.c_str());
         return 1;
     }
     if (!outPath.empty() && !WritePpm(outPath, *image, IsBottomRowFirst(id))) {

@@ -22,6 +22,7 @@ struct InfoResult {
     std::unique_ptr<Model> model;
     int32_t code = 100;
     std::string message;
+    std::string reason;  // why the file could not be read, when it could not
     FormatId formatId = -1;
     std::vector<std::string> warnings;  // error-box texts of the applied operations
 };
@@ -131,8 +132,9 @@ std::string FormatJson(const InfoResult& r)
     std::ostringstream out;
     const Model* m = r.model.get();
     out << "{\"path\":\"" << JsonEscape(r.path) << "\",\"ok\":" << (m ? "true" : "false")
-        << ",\"result\":" << r.code << ",\"message\":\"" << JsonEscape(r.message) << "\""
-        << ",\"formatId\":" << r.formatId << ",\"format\":\"" << JsonEscape(FormatShortName(r.formatId)) << "\"";
+        << ",\"result\":" << r.code << ",\"message\":\"" << JsonEscape(r.message) << "\"";
+    if (!r.reason.empty()) out << ",\"reason\":\"" << JsonEscape(r.reason) << "\"";
+    out << ",\"formatId\":" << r.formatId << ",\"format\":\"" << JsonEscape(FormatShortName(r.formatId)) << "\"";
     if (!m) {
         out << "}";
         return out.str();
@@ -174,6 +176,7 @@ std::string FormatText(const InfoResult& r)
     const Model* m = r.model.get();
     out << r.path << "\n";
     out << "  result:        " << r.code << " " << Trimmed(r.message) << "\n";
+    if (!r.reason.empty()) out << "  reason:        " << r.reason << "\n";
     out << "  format:        " << r.formatId << " " << FormatShortName(r.formatId) << "\n";
     if (!m) return out.str();
     const auto b = ModelBounds(*m);
@@ -211,6 +214,7 @@ void LoadOne(InfoResult& r, const std::vector<MeshOp>& ops)
     LoadContext ctx;
     r.model = LoadModelFile(r.path, ctx);
     r.message = ResultMessage(ctx, &r.code);
+    r.reason = ctx.reason;
     r.formatId = r.model ? r.model->formatId : IdentifyFormat(r.path.c_str());
     if (r.model && !r.model->subMeshes.empty()) ApplyOps(*r.model, ops, r.warnings);
 }

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "viewer/gl_objects.h"
 #include "viewer/model_lists.h"
 #include "viewer/overlay.h"
 
@@ -59,11 +60,7 @@ void DrawEyeFilter(EyeFilter& filter, const GlView& view, const Settings& settin
 
 void ReleaseEyeFilterGl(EyeFilter& filter)
 {
-    if (filter.texture) {
-        const GLuint name = filter.texture;
-        glDeleteTextures(1, &name);
-    }
-    filter.texture = 0;
+    DeleteTexture(filter.texture);
     filter.uploadedQuality = -1;
     filter.uploadedGamma = -1;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/format_id.h"
+#include "viewer/gl_objects.h"
 
 namespace solvane {
 namespace {
@@ -252,12 +253,12 @@ uint32_t NewDrawing()
 void ReleaseDrawing(uint32_t handle)
 {
     if (!IsBufferHandle(handle)) {
-        if (handle) glDeleteLists(handle, 1);
+        DeleteDisplayList(handle);
         return;
     }
     BufferDrawing& drawing = DrawingOf(handle);
-    for (const DrawSegment& segment : drawing.segments) glDeleteLists(segment.stateList, 1);
-    if (drawing.endList) glDeleteLists(drawing.endList, 1);
+    for (DrawSegment& segment : drawing.segments) DeleteDisplayList(segment.stateList);
+    DeleteDisplayList(drawing.endList);
     drawing = BufferDrawing{};
 }
 
@@ -468,7 +469,7 @@ public:
     }
     void RunStarts()
     {
-        drawing_.segments.push_back({glGenLists(1), false, {}});
+        drawing_.segments.push_back({NewDisplayList(), false, {}});
         glNewList(drawing_.segments.back().stateList, GL_COMPILE);
     }
     void FacesFollow(bool texCoords)
@@ -479,7 +480,7 @@ public:
     void Face(int32_t f) { ranges_.Face(drawing_.segments.back().ranges, f, drawing_.segments.back().texCoords); }
     void LastRunEnded()
     {
-        drawing_.endList = glGenLists(1);
+        drawing_.endList = NewDisplayList();
         glNewList(drawing_.endList, GL_COMPILE);
     }
     void Finish() { glEndList(); }
@@ -651,6 +652,14 @@ bool IsBufferDrawing(uint32_t handle)
     return IsBufferHandle(handle) && DrawingOf(handle).inUse;
 }
 
+int64_t DisplayListsOf(uint32_t handle)
+{
+    if ((handle & kBufferDrawingBit) == 0) return handle != 0;
+    if (!IsBufferDrawing(handle)) return 0;
+    const BufferDrawing& drawing = DrawingOf(handle);
+    return static_cast<int64_t>(drawing.segments.size()) + (drawing.endList != 0);
+}
+
 bool MeshDrawingExists(uint32_t handle)
 {
     if (handle == 0) return false;
@@ -681,7 +690,7 @@ void BuildFillList(SubMesh& mesh, const Model& model, const Settings& settings, 
     const int32_t faceCount = mesh.FaceCount();
     if (IsBufferDrawing(mesh.wireList)) {
         BufferDrawing& drawing = DrawingOf(mesh.wireList);
-        drawing.segments.push_back({glGenLists(1), false, {}});
+        drawing.segments.push_back({NewDisplayList(), false, {}});
         glNewList(drawing.segments.back().stateList, GL_COMPILE);
         SetAmbientDiffuse(background);
         glEndList();
@@ -708,7 +717,7 @@ namespace {
 // A new drawing handle: a buffer drawing over the buffers, or a display-list name without them.
 uint32_t NewHandle(const std::shared_ptr<MeshBuffers>& buffers)
 {
-    if (!buffers) return glGenLists(1);
+    if (!buffers) return NewDisplayList();
     const uint32_t handle = NewDrawing();
     DrawingOf(handle).buffers = buffers;
     return handle;
@@ -768,19 +777,12 @@ void ReleaseModelLists(Model& model)
         ReleaseDrawing(mesh.wireList);
         mesh.solidList = mesh.wireList = 0;
     }
-    for (Texture& texture : model.textures) {
-        if (texture.textureHandle) {
-            const GLuint name = texture.textureHandle;
-            glDeleteTextures(1, &name);
-            texture.textureHandle = 0;
-        }
-    }
+    for (Texture& texture : model.textures) DeleteTexture(texture.textureHandle);
 }
 
 uint32_t UploadTexture(const Texture& texture, uint32_t handle, int quality, bool applyPixelMaps)
 {
-    GLuint name = handle;
-    if (name == 0) glGenTextures(1, &name);
+    const GLuint name = handle != 0 ? handle : NewTexture();
     const int n = TextureQualitySize(quality);
     std::vector<uint8_t> scaled(static_cast<size_t>(n) * n * 3, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

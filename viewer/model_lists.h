@@ -42,6 +42,8 @@ void SetMeshDrawingPath(MeshDrawingPath path);
 // from buffer objects.
 bool MeshDrawingExists(uint32_t handle);
 bool IsBufferDrawing(uint32_t handle);
+// The display lists a handle holds: itself, or a buffer drawing's state lists.
+int64_t DisplayListsOf(uint32_t handle);
 
 // Compiles the shaded drawing of one sub-mesh into the handle mesh.solidList (which must exist).
 // Faces that share material and texture go into one primitive block. Writes defaulted material

@@ -11,6 +11,7 @@
 #include "core/mesh_ops.h"
 #include "image/image.h"
 #include "viewer/capture.h"
+#include "viewer/gl_objects.h"
 #include "viewer/overlay.h"
 #include "viewer/viewer.h"
 
@@ -189,8 +190,7 @@ void RestoreBackground(Viewer& viewer, const SceneSnapshot& snapshot)
 
 void UploadThumbnail(SceneSnapshot& snapshot, float gamma)
 {
-    GLuint name = snapshot.thumbTexture;
-    if (name == 0) glGenTextures(1, &name);
+    const GLuint name = snapshot.thumbTexture != 0 ? snapshot.thumbTexture : NewTexture();
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -209,11 +209,7 @@ void UploadThumbnail(SceneSnapshot& snapshot, float gamma)
 
 void FreeThumbnailTexture(SceneSnapshot& snapshot)
 {
-    if (snapshot.thumbTexture) {
-        const GLuint name = snapshot.thumbTexture;
-        glDeleteTextures(1, &name);
-    }
-    snapshot.thumbTexture = 0;
+    DeleteTexture(snapshot.thumbTexture);
     snapshot.uploadedGamma = -1;
 }
 

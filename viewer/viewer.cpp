@@ -8,6 +8,7 @@
 
 #include "core/format_id.h"
 #include "core/mesh_ops.h"
+#include "viewer/gl_objects.h"
 
 namespace solvane {
 
@@ -54,11 +55,7 @@ void Viewer::InitGl()
 void Viewer::ReleaseGl()
 {
     if (model_) ReleaseModelLists(*model_);
-    if (background.texture) {
-        const GLuint name = background.texture;
-        glDeleteTextures(1, &name);
-        background.texture = 0;
-    }
+    DeleteTexture(background.texture);
     background.uploadedQuality = -1;
     ReleaseEyeFilterGl(eyeFilter);
     ReleaseSnapshotGl(snapshots);

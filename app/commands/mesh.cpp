@@ -1,6 +1,5 @@
 // The Mesh menu: each operation changes the shown model in place under a status box, then its
 // display lists are rebuilt (the box's bar follows the build) and the window shows the new counts.
-#include <GL/gl.h>
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,6 +10,7 @@
 #include "app/mesh_dialogs.h"
 #include "core/mesh_ops.h"
 #include "viewer/camera.h"
+#include "viewer/gl_objects.h"
 #include "viewer/model_lists.h"
 #include "viewer/viewer.h"
 
@@ -75,12 +75,7 @@ void TextureMap(CommandContext& context, const CommandRow&)
         });
         context.Repaint();
     };
-    hooks.releaseTexture = [&](uint32_t handle) {
-        context.WithGl([&] {
-            const GLuint name = handle;
-            glDeleteTextures(1, &name);
-        });
-    };
+    hooks.releaseTexture = [&](uint32_t handle) { context.WithGl([&] { DeleteTexture(handle); }); };
     RunTextureMapDialog(window, window, context.ToolBandHeight(), model, hooks);
     context.SyncUiWithState();
 }

@@ -2,11 +2,39 @@
 // their own and desktop folders in a scratch folder.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <fstream>
+#include <set>
+#include <string>
+
 #include "app/application.h"
+
+namespace {
+
+// The application's end unloads the GL driver; LeakSanitizer, reporting after that, could then no
+// longer name the driver's modules, and its suppressions (which name nothing else) would miss the
+// driver's own caches. Loaded GL driver modules are therefore kept until the process ends.
+void KeepGlDriverLoaded()
+{
+    std::ifstream maps("/proc/self/maps");
+    std::set<std::string> pinned;
+    for (std::string line; std::getline(maps, line);) {
+        const size_t slash = line.find('/');
+        if (slash == std::string::npos) continue;
+        const std::string path = line.substr(slash);
+        const bool driver = path.find("/dri/") != std::string::npos || path.find("libgallium") != std::string::npos ||
+                            path.find("libLLVM") != std::string::npos || path.find("libglapi") != std::string::npos ||
+                            path.find("_mesa.so") != std::string::npos;
+        if (driver && pinned.insert(path).second) dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,5 +57,7 @@ int main(int argc, char** argv)
         QSettings::setPath(format, QSettings::SystemScope, system.path());
     }
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    KeepGlDriverLoaded();
+    return status;
 }

@@ -2,6 +2,8 @@
 // failures, cancel, display commands and their check marks, a trackball drag, show-state restore.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QLabel>
 #include <QMimeData>
@@ -11,6 +13,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <utility>
@@ -76,6 +79,30 @@ TEST(MainWindowGui, FailedLoadShowsTheMessageAndKeepsTheModel)
     EXPECT_TRUE(watcher.text.contains("Could not load file because the file format was not recognized."));
     EXPECT_EQ(s.window->CurrentModel(), first);
     EXPECT_EQ(s.window->windowTitle(), "cube.obj - Solvane Viewer");
+}
+
+TEST(MainWindowGui, UnreadableInputShowsWhyInTheErrorBox)
+{
+    test::FreshStore store;
+    Session s;
+    test::ScratchDir dir;
+    std::filesystem::create_directory(dir.Path() / "folder.obj");
+    ASSERT_EQ(::mkfifo((dir.Path() / "pipe.3ds").c_str(), 0644), 0);
+    const std::pair<std::string, QString> cases[] = {
+        {(dir.Path() / "folder.obj").string(), "Is a directory"},
+        {(dir.Path() / "pipe.3ds").string(), "not a regular file"},
+    };
+    for (const auto& [path, reason] : cases) {
+        ModalWatcher watcher;
+        watcher.Arm();
+        s.window->StartModelLoad(QString::fromStdString(path));
+        ASSERT_TRUE(WaitUntil([&] { return watcher.seen && !s.window->LoadRunning(); }, 5000)) << path;
+        EXPECT_EQ(watcher.objectName, "ERRORBOX");
+        EXPECT_TRUE(watcher.text.contains("The file is not found, it may have been moved or renamed.\n" +
+                                          QString::fromStdString(path) + ": " + reason))
+            << watcher.text.toStdString();
+    }
+    EXPECT_EQ(s.window->CurrentModel(), nullptr);
 }
 
 TEST(MainWindowGui, DropOpensOneFileAndRefusesTwo)
