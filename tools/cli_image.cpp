@@ -1,13 +1,16 @@
 // solvane-cli image: reads one image through the image dispatch (the reader chosen by the file's
-// extension), prints its format and size, and optionally writes the decoded pixels as a binary
-// PPM with the top row first, whatever row order the reader keeps.
+// extension), prints its format and size, and optionally writes the decoded picture upright in the
+// image format the output name's extension gives (a binary PPM for .ppm).
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/format_id.h"
+#include "core/writer_output.h"
 #include "image/image.h"
+#include "image/image_writer.h"
 #include "tools/cli.h"
 
 namespace solvane::cli {
@@ -17,20 +20,6 @@ namespace {
 bool IsBottomRowFirst(FormatId id)
 {
     return id != Format::Pcx;
-}
-
-bool WritePpm(const std::string& path, const Texture& image, bool bottomRowFirst)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height) > 0;
-    const size_t rowLength = static_cast<size_t>(image.width) * 3;
-    for (int32_t r = 0; ok && r < image.height; ++r) {
-        const int32_t source = bottomRowFirst ? image.height - 1 - r : r;
-        ok = std::fwrite(image.pixels.data() + static_cast<size_t>(source) * rowLength, 1, rowLength, file) ==
-             rowLength;
-    }
-    return std::fclose(file) == 0 && ok;
 }
 
 }  // namespace
@@ -53,7 +42,13 @@ int RunImage(const std::vector<std::string>& args)
         }
     }
     if (path.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli image [--json] FILE [--out OUT.ppm]\n");
+        std::fprintf(stderr, "usage: solvane-cli image [--json] FILE [--out OUT.{ppm,png,bmp,jpg,pcx,tga}]\n");
+        return 2;
+    }
+    const std::optional<ImageFileType> outType = ImageFileTypeFromPath(outPath);
+    if (!outPath.empty() && !outType) {
+        std::fprintf(stderr, "solvane-cli image: '%s': the extension names no image format (ppm, png, bmp, jpg, pcx, tga)\n",
+                     outPath.c_str());
         return 2;
     }
 
@@ -76,9 +71,13 @@ int RunImage(const std::vector<std::string>& args)
         std::fprintf(stderr, "solvane-cli image: cannot read '%s'\n", path.c_str());
         return 1;
     }
-    if (!outPath.empty() && !WritePpm(outPath, *image, IsBottomRowFirst(id))) {
-        std::fprintf(stderr, "solvane-cli image: cannot write '%s'\n", outPath.c_str());
-        return 1;
+    if (!outPath.empty()) {
+        const ImageRows rows{image->pixels.data(), image->width, image->height, !IsBottomRowFirst(id)};
+        SaveContext save;
+        if (!WriteImageRows(rows, outPath, *outType, ImageWriteOptions(), save)) {
+            std::fprintf(stderr, "solvane-cli image: %s\n", save.error.c_str());
+            return 1;
+        }
     }
     return 0;
 }

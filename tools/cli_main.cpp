@@ -18,8 +18,8 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"info", solvane::cli::RunInfo, "info [--json] [--apply OPS] FILE...   load models, apply OPS in order (comma-separated: normals, "
      "invert-normals, triangulate, tessellate, weld=TOL, decimate=FACTOR, scale=F) and describe them"},
-    {"render", solvane::cli::RunRender, "render FILE OUT.png [options]   draw the model as the viewer shows it (--help lists options)"},
-    {"image", solvane::cli::RunImage, "image [--json] FILE [--out OUT.ppm]   read an image, optionally write it as PPM"},
+    {"render", solvane::cli::RunRender, "render FILE OUT.{png,bmp,jpg,pcx,ppm,tga} [options]   draw the model as the viewer shows it into an image file (--help lists options)"},
+    {"image", solvane::cli::RunImage, "image [--json] FILE [--out OUT.{ppm,png,bmp,jpg,pcx,tga}]   read an image, optionally write it in the format OUT names"},
 };
 
 void PrintUsage(FILE* out)

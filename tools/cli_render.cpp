@@ -1,15 +1,19 @@
 // solvane-cli render: loads a model, prepares it as the window does after a load, draws one frame
-// in a headless GL context with the settings' defaults (or the options given) and writes a PNG.
+// in a headless GL context with the settings' defaults (or the options given) and writes the
+// picture in the image format its output name's extension gives.
 #include <GL/gl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "load/dispatch.h"
 #include "core/prepare.h"
+#include "core/writer_output.h"
+#include "image/image_writer.h"
 #include "tools/cli.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
@@ -18,9 +22,13 @@ namespace solvane::cli {
 namespace {
 
 constexpr const char* kRenderUsage =
-    "usage: solvane-cli render FILE OUT.png [--size WxH] [--mode solid|wireframe|hidden] [--yaw DEG]\n"
-    "         [--pitch DEG] [--light on|off] [--texturing on|off] [--axes on|off] [--box on|off]\n"
-    "         [--pivot on|off] [--depth-cue F] [--gamma G] [--background R,G,B] [--times]\n";
+    "usage: solvane-cli render FILE OUT.{png,bmp,jpg,pcx,ppm,tga} [--size WxH] [--mode solid|wireframe|hidden]\n"
+    "         [--yaw DEG] [--pitch DEG] [--light on|off] [--texturing on|off] [--axes on|off] [--box on|off]\n"
+    "         [--pivot on|off] [--depth-cue F] [--gamma G] [--background R,G,B] [--ppm-ascii]\n"
+    "         [--jpeg-quality Q] [--times]\n"
+    "The picture is written in the format OUT's extension names: PNG, BMP (24 bit), JPEG (quality Q,\n"
+    "1-100, default 90), PCX (8 bit, 256 colours by median cut), PPM (binary, or text with --ppm-ascii)\n"
+    "or TGA (24 bit).\n";
 
 bool ParseSwitch(const std::string& value, uint8_t& out)
 {
@@ -53,6 +61,8 @@ int RunRender(const std::vector<std::string>& args)
     int width = 1024, height = 768;
     float yaw = 0, pitch = 0;
     bool times = false;
+    bool ppmAscii = false;
+    ImageWriteOptions imageOptions;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -60,6 +70,9 @@ int RunRender(const std::vector<std::string>& args)
         bool ok = true;
         if (arg == "--times") {
             times = true;
+            continue;
+        } else if (arg == "--ppm-ascii") {
+            ppmAscii = true;
             continue;
         } else if (arg.rfind("--", 0) != 0) {
             files.push_back(arg);
@@ -74,6 +87,10 @@ int RunRender(const std::vector<std::string>& args)
             settings.wireframe = value == "wireframe";
             settings.hidden_lines = value == "hidden";
             ok = settings.solid || settings.wireframe || settings.hidden_lines;
+        } else if (arg == "--jpeg-quality") {
+            float quality = 0;
+            ok = ParseFloat(value, quality) && quality >= 1 && quality <= 100 && quality == static_cast<int>(quality);
+            imageOptions.jpegQuality = static_cast<int>(quality);
         } else if (arg == "--yaw") {
             ok = ParseFloat(value, yaw);
         } else if (arg == "--pitch") {
@@ -107,6 +124,12 @@ int RunRender(const std::vector<std::string>& args)
     }
     if (files.size() != 2) {
         std::fputs(kRenderUsage, stderr);
+        return 2;
+    }
+    const std::optional<ImageFileType> imageType = ImageFileTypeFromPath(files[1], ppmAscii);
+    if (!imageType) {
+        std::fprintf(stderr, "solvane-cli render: %s: the extension names no image format (png, bmp, jpg, pcx, ppm, tga)\n",
+                     files[1].c_str());
         return 2;
     }
 
@@ -153,12 +176,16 @@ int RunRender(const std::vector<std::string>& args)
     viewer.DrawFrame(FrameMode::Render);
     glFinish();
     const double frameSeconds = Seconds(frameStart);
-    const std::vector<uint8_t> pixels = context.ReadPixelsTopDown();
+    Texture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels = context.ReadPixels();
     viewer.SetModel(nullptr);
     ReleaseModelLists(*model);
     viewer.ReleaseGl();
-    if (!WritePng(files[1], width, height, pixels)) {
-        std::fprintf(stderr, "solvane-cli render: cannot write %s\n", files[1].c_str());
+    SaveContext save;
+    if (!WriteImageFile(picture, files[1], *imageType, imageOptions, save)) {
+        std::fprintf(stderr, "solvane-cli render: %s\n", save.error.c_str());
         return 1;
     }
     if (times) {
