@@ -3,12 +3,20 @@
 
 #include <memory>
 
+#include <string>
+
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
 // Reads an OBJ file into a model with one sub-mesh; null when the file cannot be opened.
 std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx);
+
+// Writes the model as an OBJ file and its material library (the path with ".mtl"), textured
+// materials' images beside them as TGA. All sub-meshes come back from the reader as one; faces
+// keep their polygons (holes are tessellated). False with ctx.error set; nothing is left behind.
+bool WriteObjFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

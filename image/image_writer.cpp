@@ -44,10 +44,12 @@ std::optional<ImageFileType> ImageFileTypeFromPath(std::string_view path, bool p
     return std::nullopt;
 }
 
-bool WriteImageRows(const ImageRows& image, const std::string& path, ImageFileType type,
-                    const ImageWriteOptions& options, SaveContext& ctx)
+namespace {
+
+// Writes the file; progress goes to ctx.done only, ctx.total is the caller's.
+bool WriteRows(const ImageRows& image, const std::string& path, ImageFileType type, const ImageWriteOptions& options,
+               SaveContext& ctx)
 {
-    const uint64_t pixelBytes = static_cast<uint64_t>(std::max(image.width, 0)) * std::max(image.height, 0) * 3;
     if (image.width < 1 || image.height < 1 || !image.pixels) {
         return ctx.Fail("Cannot write " + path + ": there is no picture to write.");
     }
@@ -56,9 +58,6 @@ bool WriteImageRows(const ImageRows& image, const std::string& path, ImageFileTy
                         std::to_string(image.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
                         " a side.");
     }
-    // Progress counts the bytes written; the compressed types end below this estimate and are
-    // completed at the end.
-    ctx.total.store(static_cast<int64_t>(pixelBytes) + 1024);
     WriterOutput out(ctx);
     if (!out.Open(path)) return false;
     bool written = false;
@@ -76,9 +75,25 @@ bool WriteImageRows(const ImageRows& image, const std::string& path, ImageFileTy
         if (ctx.error.empty()) ctx.Fail("Cannot write " + path + ": the image could not be encoded.");
         return false;
     }
-    if (!out.Finish()) return false;
+    return out.Finish();
+}
+
+}  // namespace
+
+bool WriteImageRows(const ImageRows& image, const std::string& path, ImageFileType type,
+                    const ImageWriteOptions& options, SaveContext& ctx)
+{
+    // Progress counts the bytes written; the compressed types end below this estimate and are
+    // completed at the end.
+    ctx.total.store(TextureBytesEstimate(image.width, image.height));
+    if (!WriteRows(image, path, type, options, ctx)) return false;
     ctx.total.store(ctx.done.load());
     return true;
+}
+
+int64_t TextureBytesEstimate(int32_t width, int32_t height)
+{
+    return static_cast<int64_t>(std::max(width, 0)) * std::max(height, 0) * 3 + 1024;
 }
 
 namespace {
@@ -105,7 +120,7 @@ bool WriteTextureImageFile(const Texture& texture, const std::string& path, Imag
     if (PixelsMatch(texture)) rows = {texture.pixels.data(), texture.width, texture.height, type == ImageFileType::Pcx};
     ImageWriteOptions options;
     options.jpegQuality = 95;  // a texture is written once more each time its model is saved
-    return WriteImageRows(rows, path, type, options, ctx);
+    return WriteRows(rows, path, type, options, ctx);
 }
 
 }  // namespace solvane

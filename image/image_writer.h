@@ -67,9 +67,12 @@ bool WriteImageRows(const ImageRows& image, const std::string& path, ImageFileTy
 
 // Writes a model's texture so that our reader of that type returns its rows in the order they
 // have in memory (row 0 stays where texture coordinate v = 0 samples): the PCX reader keeps file
-// order, every other reader returns the bottom row first.
+// order, every other reader returns the bottom row first. The bytes written add to ctx.done;
+// ctx.total is left to the model writer, which counts the texture in with TextureBytesEstimate.
 bool WriteTextureImageFile(const Texture& texture, const std::string& path, ImageFileType type,
                            SaveContext& ctx);
+// About the most bytes a picture of that size takes in any of the types.
+int64_t TextureBytesEstimate(int32_t width, int32_t height);
 
 // ---- The pieces behind the two entry points ------------------------------------------------------
 
