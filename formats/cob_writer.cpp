@@ -4,6 +4,7 @@
 // format has it. Texture maps name images written beside the model as BMP.
 #include "formats/cob.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -68,9 +69,14 @@ void WritePolygonObject(WriterOutput& out, const ExportMesh& mesh, const std::st
         const float* p = mesh.Position(static_cast<uint32_t>(k));
         for (int axis = 0; axis < 3; ++axis) out.LEFloat(p[axis]);
     }
+    // Readers expect every corner to name a texture coordinate: a mesh without them gets (0, 0).
     const uint32_t texCoordCount = static_cast<uint32_t>(mesh.texCoords.size() / 2);
-    out.LE32(texCoordCount);
+    out.LE32(std::max<uint32_t>(texCoordCount, 1));
     for (float value : mesh.texCoords) out.LEFloat(value);
+    if (texCoordCount == 0) {
+        out.LEFloat(0.0f);
+        out.LEFloat(0.0f);
+    }
 
     out.LE32(static_cast<uint32_t>(mesh.FaceCount()));
     for (int32_t f = 0; f < mesh.FaceCount(); ++f) {

@@ -45,6 +45,7 @@ struct WriterExpectation {
     const char* name = nullptr;
     ModelWriterFunction write = nullptr;
     const char* extension = nullptr;
+    const char* textureExtension = nullptr;  // the images written beside the model
     FormatId readsAs = Format::Unknown;  // -1: our program does not read the format back
     ExportOptions shape{};               // the faces as the writer stores them (winding filled in per model)
     FormatId windingOf = Format::Unknown;  // the format whose winding the faces follow
