@@ -1,5 +1,6 @@
 #include "formats/l3d.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "formats/reader_support.h"
@@ -12,7 +13,8 @@ namespace {
 //   120   vertex count, vertex offset, face count, face offset (uint32 each)
 //   vertex offset: per vertex x y z u v nx ny nz (float32, 32 bytes)
 //   right after the vertices: per face three corner indices (uint16)
-// The face offset is not used: the faces follow the vertices directly.
+// The face offset is not used: the faces follow the vertices directly. A file that ends early keeps
+// the vertices and faces it holds whole.
 constexpr int64_t kHeaderOffset = 120;
 constexpr int64_t kVertexBytes = 32;
 constexpr int64_t kFaceBytes = 6;
@@ -43,21 +45,22 @@ std::unique_ptr<Model> ReadL3dFile(const char* path, LoadContext& ctx)
         std::fprintf(stderr, "l3D: offsetFaces=%u\n", faceOffset);
     }
 
-    // 2. The records must be in the file.
+    // 2. The vertices must start inside the file. A file that ends early keeps the vertices and
+    // faces it holds whole (the faces only once every vertex is there).
     if (!in.SkipBytes(vertexOffset, SEEK_SET)) return FailWith(ctx, LoadResult::L3dError);
-    const int64_t needed = int64_t{vertexCount} * kVertexBytes + int64_t{faceCount} * kFaceBytes;
-    if (needed > in.Remaining() || int64_t{vertexCount} * 12 > kMaxAllocationBytes) {
+    if (!CountAllowed(vertexCount, 12) || !CountAllowed(faceCount, 28)) {
         return FailWith(ctx, LoadResult::L3dError);
     }
+    const uint32_t verticesHeld = static_cast<uint32_t>(std::min<int64_t>(vertexCount, in.Remaining() / kVertexBytes));
 
     // 3. Vertices with their texture coordinates and normals.
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
-    mesh.vertices.resize(size_t{vertexCount} * 3);
-    mesh.texCoords.resize(size_t{vertexCount} * 2);
-    mesh.normals.resize(size_t{vertexCount} * 3);
+    mesh.vertices.resize(size_t{verticesHeld} * 3);
+    mesh.texCoords.resize(size_t{verticesHeld} * 2);
+    mesh.normals.resize(size_t{verticesHeld} * 3);
     BoundsBuilder bounds;
-    for (size_t i = 0; i < vertexCount; ++i) {
+    for (size_t i = 0; i < verticesHeld; ++i) {
         float* v = &mesh.vertices[i * 3];
         float* t = &mesh.texCoords[i * 2];
         float* n = &mesh.normals[i * 3];
@@ -73,10 +76,12 @@ std::unique_ptr<Model> ReadL3dFile(const char* path, LoadContext& ctx)
     }
     mesh.bounds = bounds.bounds;
     StoreCentroid(mesh);
+    if (verticesHeld < vertexCount) return model;
 
     // 4. Triangles; texture coordinate i belongs to vertex i.
-    mesh.ReserveFaces(faceCount, int64_t{faceCount} * 3, true);
-    for (uint32_t f = 0; f < faceCount; ++f) {
+    const uint32_t facesHeld = static_cast<uint32_t>(std::min<int64_t>(faceCount, in.Remaining() / kFaceBytes));
+    mesh.ReserveFaces(facesHeld, int64_t{facesHeld} * 3, true);
+    for (uint32_t f = 0; f < facesHeld; ++f) {
         uint32_t corners[3];
         for (uint32_t& corner : corners) {
             corner = in.ReadLE16();
@@ -84,7 +89,7 @@ std::unique_ptr<Model> ReadL3dFile(const char* path, LoadContext& ctx)
         }
         mesh.AppendFace(corners, 3, corners);
     }
-    if (faceCount == 0) mesh.faceOffsets.clear();
+    if (facesHeld == 0) mesh.faceOffsets.clear();
     if (in.Overrun()) return FailWith(ctx, LoadResult::L3dError);
     return model;
 }

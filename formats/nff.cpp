@@ -18,7 +18,8 @@ namespace {
 //     polygonCount
 //     polygonCount * (n i1 .. in [0xRRGGBB | matid m] [both] [_texture])   one polygon per line
 // What follows a vertex's position or a polygon's indices on its line is dropped: normals,
-// colours, texture coordinates and attribute words are not used.
+// colours, texture coordinates and attribute words are not used. A file that ends early keeps the
+// objects, vertices and polygons it holds whole.
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && StartsWithNoCase(a, b);
@@ -34,87 +35,122 @@ bool ReadHeader(TextCursor& text, std::string_view& token)
     }
     float values[3];
     for (;;) {
-        if (!text.NextToken(token)) {
-            token = {};
-            return true;
-        }
+        if (!text.NextToken(token)) break;
         int count = 0;
         if (EqualNoCase(token, "version")) count = 1;
         else if (EqualNoCase(token, "viewpos") || EqualNoCase(token, "viewdir")) count = 3;
         else return true;
         for (int i = 0; i < count; ++i) {
-            if (!text.NextFloat(values[i])) return false;
+            const TextCursor::Read read = text.ReadFloat(values[i]);
+            if (read == TextCursor::Read::kNotANumber) return false;
+            if (read == TextCursor::Read::kEnd) break;
         }
     }
+    token = {};
+    return true;
 }
 
-// Reads one object whose first token is given; fills mesh when it is not null. False when the
-// object is broken.
-bool ReadObject(TextCursor& text, std::string_view token, SubMesh* mesh)
+// How an object was read: whole, cut short by the end of the file (kEnded once its vertex count
+// was read, kNotStarted before), or broken.
+enum class ObjectRead { kWhole, kEnded, kNotStarted, kBroken };
+
+// Reads one object whose first token is given; fills mesh when it is not null. A file that ends
+// inside the object keeps the vertices and polygons read whole.
+ObjectRead ReadObject(TextCursor& text, std::string_view token, SubMesh* mesh)
 {
+    using Read = TextCursor::Read;
     // Words before the vertex count: the name, a material table, attribute words.
     while (!IsIntegerToken(token)) {
         if (EqualNoCase(token, "mtable")) text.SkipToLineEnd();
-        if (!text.NextToken(token)) return false;
+        if (!text.NextToken(token)) return ObjectRead::kNotStarted;
     }
     int64_t vertexCount = 0;
     {
         const char* p = token.data();
         ScanInteger(p, token.data() + token.size(), vertexCount);
     }
-    if (!CountFits(vertexCount, 6, text.Remaining(), 12)) return false;
+    if (!CountAllowed(vertexCount, 12)) return ObjectRead::kBroken;
 
+    // Vertices, each at least six bytes ("0 0 0\n"); what follows the position on its line is
+    // dropped.
     BoundsBuilder bounds;
-    float scratch[3];
-    if (mesh) mesh->vertices.resize(static_cast<size_t>(vertexCount) * 3);
+    if (mesh) mesh->vertices.reserve(ReserveCount(vertexCount, 6, text.Remaining()) * 3);
+    ObjectRead result = ObjectRead::kWhole;
+    auto finish = [&] {
+        if (mesh) {
+            mesh->bounds = bounds.bounds;
+            StoreCentroid(*mesh);
+            if (mesh->faceOffsets.size() == 1) mesh->faceOffsets.clear();
+        }
+        return result;
+    };
     for (int64_t i = 0; i < vertexCount; ++i) {
-        float* v = mesh ? &mesh->vertices[static_cast<size_t>(i) * 3] : scratch;
-        if (!text.NextFloat(v[0]) || !text.NextFloat(v[1]) || !text.NextFloat(v[2])) return false;
+        float v[3];
+        const Read read = text.ReadFloats3(v);
+        if (read == Read::kNotANumber) return ObjectRead::kBroken;
+        if (read == Read::kEnd) {
+            result = ObjectRead::kEnded;
+            return finish();
+        }
+        if (mesh) mesh->vertices.insert(mesh->vertices.end(), v, v + 3);
         bounds.Extend(v[0], v[1], v[2]);
         text.SkipLine();
     }
 
+    // Polygons, each at least two bytes ("0\n"); colour and attribute words after the indices
+    // are dropped.
     int64_t polygonCount = 0;
-    if (!text.NextInteger(polygonCount) || !CountFits(polygonCount, 2, text.Remaining(), 4)) {
-        return false;
+    Read read = text.ReadInteger(polygonCount);
+    if (read == Read::kNotANumber || (read == Read::kValue && !CountAllowed(polygonCount, 8))) {
+        return ObjectRead::kBroken;
     }
+    if (read == Read::kEnd) polygonCount = 0;
+    result = read == Read::kEnd ? ObjectRead::kEnded : ObjectRead::kWhole;
     if (mesh && polygonCount > 0) {
-        mesh->faceOffsets.reserve(static_cast<size_t>(polygonCount) + 1);
+        mesh->faceOffsets.reserve(ReserveCount(polygonCount, 2, text.Remaining()) + 1);
         mesh->faceOffsets.push_back(0);
     }
     for (int64_t f = 0; f < polygonCount; ++f) {
         int64_t corners = 0;
-        if (!text.NextInteger(corners) || corners < 0 || corners > kMaxFaceCorners) return false;
-        for (int64_t c = 0; c < corners; ++c) {
+        read = text.ReadInteger(corners);
+        if (read == Read::kValue && (corners < 0 || corners > kMaxFaceCorners)) return ObjectRead::kBroken;
+        for (int64_t c = 0; c < corners && read == Read::kValue; ++c) {
             int64_t index = 0;
-            if (!text.NextInteger(index) || index < 0 || index >= vertexCount) return false;
+            read = text.ReadInteger(index);
+            if (read == Read::kValue && (index < 0 || index >= vertexCount)) return ObjectRead::kBroken;
             if (mesh) mesh->faceIndices.push_back(static_cast<uint32_t>(index));
         }
+        if (read == Read::kNotANumber) return ObjectRead::kBroken;
+        if (read == Read::kEnd) {
+            if (mesh) mesh->faceIndices.resize(mesh->faceOffsets.back());  // the polygon read in part
+            result = ObjectRead::kEnded;
+            return finish();
+        }
         if (mesh) mesh->faceOffsets.push_back(static_cast<uint32_t>(mesh->faceIndices.size()));
-        text.SkipLine();  // colour, attribute words, texture name
+        text.SkipLine();
     }
-    if (mesh) {
-        mesh->bounds = bounds.bounds;
-        StoreCentroid(*mesh);
-    }
-    return true;
+    return finish();
 }
 
-// Walks the whole file: counts the objects (model null) or fills one sub-mesh per object.
+// Walks the whole file: counts the objects (model null) or fills one sub-mesh per object. An
+// object the file ends in counts once its vertex count was read.
 bool WalkFile(TextCursor& text, Model* model, int64_t& objects)
 {
     std::string_view token;
     if (!ReadHeader(text, token)) return false;
     objects = 0;
+    SubMesh spare;
     while (!token.empty()) {
         SubMesh* mesh = nullptr;
         if (model) {
-            if (objects >= model->SubMeshCount()) return false;  // the file changed under us
-            mesh = &model->subMeshes[static_cast<size_t>(objects)];
+            mesh = objects < model->SubMeshCount() ? &model->subMeshes[static_cast<size_t>(objects)] : &spare;
         }
-        if (!ReadObject(text, token, mesh)) return false;
+        const ObjectRead read = ReadObject(text, token, mesh);
+        if (read == ObjectRead::kBroken) return false;
+        if (read == ObjectRead::kNotStarted) break;
+        if (mesh == &spare) return false;  // the file changed under us
         ++objects;
-        if (!text.NextToken(token)) token = {};
+        if (read == ObjectRead::kEnded || !text.NextToken(token)) break;
     }
     return true;
 }

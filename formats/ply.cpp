@@ -18,7 +18,9 @@ namespace {
 //   comment ... | obj_info ... | anything else (ignored)
 //   end_header
 // Body: the elements in header order, one instance per line, each line holding the element's
-// property values in order (a list as its count followed by that many values).
+// property values in order (a list as its count followed by that many values). A face element
+// whose only property is its index list is read as a stream of integers instead: writers wrap long
+// lists. A body that ends early keeps what it holds whole.
 struct PlyProperty {
     bool isList = false;
     std::string name;
@@ -78,9 +80,13 @@ bool ReadHeader(ReaderInput& in, std::vector<PlyElement>& elements)
     return false;
 }
 
+// How far the body was read: whole, or cut short by the end of the input.
+enum class BodyRead { kWhole, kEnded, kBroken };
+
 // One line per vertex; x, y and z are taken from their properties when those come before any list,
-// otherwise from the first three values. Values after them are not read; a missing value is 0.
-bool ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
+// otherwise from the first three values. Values after them are not read; a missing value is 0,
+// unless the input ends there (the vertex was cut).
+BodyRead ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
 {
     int position[3] = {0, 1, 2};
     {
@@ -100,69 +106,102 @@ bool ReadVertices(TextCursor& text, const PlyElement& element, SubMesh& mesh)
     }
     const int needed = std::max({position[0], position[1], position[2]}) + 1;
 
-    mesh.vertices.resize(static_cast<size_t>(element.count) * 3);
+    // Each vertex takes at least two bytes ("0\n").
+    mesh.vertices.reserve(ReserveCount(element.count, 2, text.Remaining()) * 3);
     BoundsBuilder bounds;
-    float* v = mesh.vertices.data();
     std::string_view token;
-    for (int64_t i = 0; i < element.count; ++i, v += 3) {
-        if (!text.NextToken(token)) return false;  // the body ended early
-        for (int column = 0; column < needed; ++column) {
+    BodyRead result = BodyRead::kWhole;
+    for (int64_t i = 0; i < element.count; ++i) {
+        if (!text.NextToken(token)) {
+            result = BodyRead::kEnded;
+            break;
+        }
+        float v[3] = {0, 0, 0};
+        int column = 0;
+        bool cut = false;  // inside a value
+        for (; column < needed && !cut; ++column) {
             if (column > 0 && !text.NextTokenOnLine(token)) break;
             for (int k = 0; k < 3; ++k) {
                 if (position[k] != column) continue;
                 const char* p = token.data();
-                if (!ScanFloat(p, token.data() + token.size(), v[k])) return false;
+                if (!ScanFloat(p, token.data() + token.size(), v[k])) {
+                    if (!text.TokenEndedInput()) return BodyRead::kBroken;
+                    cut = true;
+                }
             }
         }
-        text.SkipLine();
+        if (cut || column < needed) {
+            // The line ended early; the cursor has moved on to the next line's first value.
+            if (text.AtEnd()) {
+                result = BodyRead::kEnded;
+                break;
+            }
+        } else {
+            text.SkipLine();
+        }
+        mesh.vertices.insert(mesh.vertices.end(), v, v + 3);
         bounds.Extend(v[0], v[1], v[2]);
     }
     mesh.bounds = bounds.bounds;
     StoreCentroid(mesh);
-    return true;
+    return result;
 }
 
-// One line per face: the values of the properties before the index list are passed over, the
-// list's count and indices are read, and the rest of the line (colours, texture coordinates,
-// flags) is dropped.
-bool ReadFaces(TextCursor& text, const PlyElement& element, int listIndex, SubMesh& mesh)
+// The faces. When the index list is the element's only property, the faces are one stream of
+// integers (a face's list may run over several lines). Otherwise one line per face: the values of
+// the properties before the index list are passed over, the list's count and indices are read,
+// and the rest of the line (colours, texture coordinates, flags) is dropped.
+BodyRead ReadFaces(TextCursor& text, const PlyElement& element, int listIndex, SubMesh& mesh)
 {
-    mesh.faceOffsets.reserve(static_cast<size_t>(element.count) + 1);
+    const bool stream = element.properties.size() == 1;
+    // Each face takes at least two bytes ("0\n").
+    mesh.faceOffsets.reserve(ReserveCount(element.count, 2, text.Remaining()) + 1);
     mesh.faceOffsets.push_back(0);
-    mesh.faceIndices.reserve(
-        static_cast<size_t>(std::min<int64_t>(element.count * 3, text.Remaining() / 2 + 8)));
     std::string_view token;
-    for (int64_t f = 0; f < element.count; ++f) {
-        if (!text.SkipToToken()) return false;
-        for (int i = 0; i <= listIndex; ++i) {
-            if (!(i == 0 ? text.NextToken(token) : text.NextTokenOnLine(token))) return false;
+    auto next = [&](bool first) {
+        return first || stream ? text.NextToken(token) : text.NextTokenOnLine(token);
+    };
+    BodyRead result = BodyRead::kWhole;
+    for (int64_t f = 0; f < element.count && result == BodyRead::kWhole; ++f) {
+        bool whole = true;
+        for (int i = 0; i <= listIndex && whole; ++i) {
+            if (!(whole = next(i == 0))) break;
             if (!element.properties[static_cast<size_t>(i)].isList) continue;
             const char* p = token.data();
             int64_t count = 0;
-            if (!ScanInteger(p, token.data() + token.size(), count) || count < 0) return false;
-            if (i < listIndex) {
-                for (int64_t k = 0; k < count; ++k) {
-                    if (!text.NextTokenOnLine(token)) return false;
-                }
-                continue;
+            if (!ScanInteger(p, token.data() + token.size(), count)) {
+                if (!text.TokenEndedInput()) return BodyRead::kBroken;
+                whole = false;
+                break;
             }
-            if (count > kMaxFaceCorners) return false;
-            for (int64_t k = 0; k < count; ++k) {
+            if (count < 0) return BodyRead::kBroken;
+            if (i == listIndex && count > kMaxFaceCorners) return BodyRead::kBroken;
+            for (int64_t k = 0; k < count && whole; ++k) {
+                if (!(whole = next(false))) break;
+                if (i < listIndex) continue;
                 int64_t index = 0;
-                if (!text.NextTokenOnLine(token)) return false;
                 const char* q = token.data();
-                if (!ScanInteger(q, token.data() + token.size(), index) || index < 0 ||
-                    index > INT32_MAX) {
-                    return false;
+                if (!ScanInteger(q, token.data() + token.size(), index)) {
+                    if (!text.TokenEndedInput()) return BodyRead::kBroken;
+                    whole = false;
+                    break;
                 }
+                if (index < 0 || index > INT32_MAX) return BodyRead::kBroken;
                 mesh.faceIndices.push_back(static_cast<uint32_t>(index));
             }
         }
+        if (!whole) {
+            // A line short of its values is broken, unless the input ended in it.
+            if (!text.AtEnd()) return BodyRead::kBroken;
+            mesh.faceIndices.resize(mesh.faceOffsets.back());
+            result = BodyRead::kEnded;
+            break;
+        }
         mesh.faceOffsets.push_back(static_cast<uint32_t>(mesh.faceIndices.size()));
-        text.SkipLine();
+        if (!stream) text.SkipLine();
     }
-    if (element.count == 0) mesh.faceOffsets.clear();
-    return true;
+    if (mesh.faceOffsets.size() == 1) mesh.faceOffsets.clear();
+    return result;
 }
 
 // The face element's index list: "vertex_indices" or "vertex_index", else its first list.
@@ -209,37 +248,43 @@ std::unique_ptr<Model> ReadPlyFile(const char* path, LoadContext& ctx)
     const int listIndex = faceElement ? IndexListOf(*faceElement) : -1;
     if (listIndex < 0) faceElement = nullptr;  // faces without corners: none are kept
 
-    // 3. Every instance takes at least one value and its line feed.
+    // 3. Counts the file cannot hold are cut to what it holds; only arrays beyond the allocation
+    // limit are refused.
     TextCursor text(in);
-    const int64_t remaining = text.Remaining();
-    const int64_t vertexCount = vertexElement ? vertexElement->count : 0;
-    const int64_t faceCount = faceElement ? faceElement->count : 0;
-    if (!CountFits(vertexCount, 2, remaining, 12) || !CountFits(faceCount, 2, remaining, 4) ||
-        vertexCount + faceCount > remaining / 2 + 1) {
+    if (!CountAllowed(vertexElement ? vertexElement->count : 0, 12) ||
+        !CountAllowed(faceElement ? faceElement->count : 0, 8)) {
         return FailWith(ctx, LoadResult::NotValidPly);
     }
 
-    // 4. The body, element by element, up to the last one this reader needs.
+    // 4. The body, element by element, up to the last one this reader needs. A body that ends
+    // early keeps the vertices and faces it holds whole.
     auto model = NewModel(1);
     SubMesh& mesh = model->subMeshes[0];
     bool verticesRead = !vertexElement, facesRead = !faceElement;
+    BodyRead read = BodyRead::kWhole;
     for (const PlyElement& element : elements) {
-        if (verticesRead && facesRead) break;
+        if ((verticesRead && facesRead) || read != BodyRead::kWhole) break;
         if (&element == vertexElement) {
-            if (!ReadVertices(text, element, mesh)) return FailWith(ctx, LoadResult::NotValidPly);
+            read = ReadVertices(text, element, mesh);
             verticesRead = true;
         } else if (&element == faceElement) {
-            if (!ReadFaces(text, element, listIndex, mesh)) return FailWith(ctx, LoadResult::NotValidPly);
+            read = ReadFaces(text, element, listIndex, mesh);
             facesRead = true;
         } else if (!element.properties.empty()) {
             for (int64_t i = 0; i < element.count && text.SkipToToken(); ++i) text.SkipLine();
         }
     }
+    if (read == BodyRead::kBroken) return FailWith(ctx, LoadResult::NotValidPly);
 
-    // 5. Corners must name vertices.
-    const uint32_t limit = static_cast<uint32_t>(mesh.VertexCount());
-    for (uint32_t index : mesh.faceIndices) {
-        if (index >= limit) return FailWith(ctx, LoadResult::NotValidPly);
+    // 5. Corners must name vertices; of a body that ended early, faces naming vertices it never
+    // reached are dropped.
+    if (read == BodyRead::kEnded || !verticesRead) {
+        DropFacesNamingMissingVertices(mesh);
+    } else {
+        const uint32_t limit = static_cast<uint32_t>(mesh.VertexCount());
+        for (uint32_t index : mesh.faceIndices) {
+            if (index >= limit) return FailWith(ctx, LoadResult::NotValidPly);
+        }
     }
     return model;
 }

@@ -56,6 +56,55 @@ inline bool CountFits(int64_t count, int64_t bytesPerItem, int64_t remaining, in
     return count <= kMaxAllocationBytes / arrayBytesPerItem;
 }
 
+// A count from a header whose body may hold fewer items than it announces (a file that ends
+// early keeps what it holds): refused only when an array of count * arrayBytesPerItem bytes would
+// break the allocation limit.
+inline bool CountAllowed(int64_t count, int64_t arrayBytesPerItem)
+{
+    return count >= 0 && count <= kMaxAllocationBytes / arrayBytesPerItem;
+}
+
+// How many of count items, each taking at least bytesPerItem bytes of the file, to reserve room
+// for: no more than the remaining bytes can hold.
+inline size_t ReserveCount(int64_t count, int64_t bytesPerItem, int64_t remaining)
+{
+    return static_cast<size_t>(std::clamp<int64_t>(remaining / bytesPerItem + 1, 0, count));
+}
+
+// Removes the faces that name a vertex the sub-mesh does not have (a body that ended early names
+// vertices it never held), with their per-face entries.
+inline void DropFacesNamingMissingVertices(SubMesh& mesh)
+{
+    const uint32_t limit = static_cast<uint32_t>(mesh.VertexCount());
+    const int32_t faceCount = mesh.FaceCount();
+    const bool perCorner = !mesh.faceTexCoordIndices.empty();
+    uint32_t write = 0;
+    int32_t kept = 0;
+    for (int32_t f = 0; f < faceCount; ++f) {
+        const uint32_t begin = mesh.faceOffsets[static_cast<size_t>(f)];
+        const uint32_t end = mesh.faceOffsets[static_cast<size_t>(f) + 1];
+        bool whole = true;
+        for (uint32_t c = begin; c < end; ++c) whole = whole && mesh.faceIndices[c] < limit;
+        if (!whole) continue;
+        for (uint32_t c = begin; c < end; ++c, ++write) {
+            mesh.faceIndices[write] = mesh.faceIndices[c];
+            if (perCorner) mesh.faceTexCoordIndices[write] = mesh.faceTexCoordIndices[c];
+        }
+        const size_t from = static_cast<size_t>(f), to = static_cast<size_t>(kept);
+        if (!mesh.faceMaterials.empty()) mesh.faceMaterials[to] = mesh.faceMaterials[from];
+        if (!mesh.faceContours.empty()) mesh.faceContours[to] = mesh.faceContours[from];
+        mesh.faceOffsets[to + 1] = write;
+        ++kept;
+    }
+    if (kept == faceCount) return;
+    mesh.faceIndices.resize(write);
+    if (perCorner) mesh.faceTexCoordIndices.resize(write);
+    if (!mesh.faceMaterials.empty()) mesh.faceMaterials.resize(static_cast<size_t>(kept));
+    if (!mesh.faceContours.empty()) mesh.faceContours.resize(static_cast<size_t>(kept));
+    if (kept == 0) mesh.ClearFaces();
+    else mesh.faceOffsets.resize(static_cast<size_t>(kept) + 1);
+}
+
 // Reads the rest of the input in large blocks through ReaderInput::ReadBytes (so progress and
 // cancellation behave as for every read) and hands out tokens. Comments, when enabled, run from
 // "#" or "//" at the start of a token to the end of the line. Tokens longer than kMaxTokenLength
@@ -128,6 +177,55 @@ public:
             return false;
         }
         return NextToken(token);
+    }
+
+    // How reading the next value ended: a value, the end of the input (also inside a number the
+    // input was cut in, such as "-"), or a token without one.
+    enum class Read { kValue, kEnd, kNotANumber };
+    Read ReadFloat(float& value)
+    {
+        std::string_view token;
+        if (!NextToken(token)) return Read::kEnd;
+        const char* p = token.data();
+        if (ScanFloat(p, token.data() + token.size(), value)) return Read::kValue;
+        return TokenEndedInput() ? Read::kEnd : Read::kNotANumber;
+    }
+    Read ReadInteger(int64_t& value)
+    {
+        std::string_view token;
+        if (!NextToken(token)) return Read::kEnd;
+        const char* p = token.data();
+        if (ScanInteger(p, token.data() + token.size(), value)) return Read::kValue;
+        return TokenEndedInput() ? Read::kEnd : Read::kNotANumber;
+    }
+    // Whether the token handed out last ran up to the end of the input (the input may have been
+    // cut inside it).
+    bool TokenEndedInput() const { return p_ == end_ && eof_; }
+    // Three floats; kEnd when the input ends before the third.
+    Read ReadFloats3(float* values)
+    {
+        for (int i = 0; i < 3; ++i) {
+            const Read read = ReadFloat(values[i]);
+            if (read != Read::kValue) return read;
+        }
+        return Read::kValue;
+    }
+
+    // Whether the next token stands alone on its line (a comment may follow it). The cursor stays
+    // before the token; false when there is none.
+    bool TokenStandsAlone()
+    {
+        if (!SkipToToken()) return false;
+        for (;;) {
+            const char* q = p_;
+            while (q < end_ && !IsScanBlank(*q)) ++q;
+            while (q < end_ && *q != '\n' && IsScanBlank(*q)) ++q;
+            if (q < end_) return *q == '\n' || ((comments_ & kHashComments) && *q == '#');
+            // The line runs past the buffer: read on, unless the buffer is full (then the line
+            // holds far more than one token).
+            if (eof_) return true;
+            if (end_ - p_ >= static_cast<std::ptrdiff_t>(buffer_.size()) || !Refill()) return eof_;
+        }
     }
 
     // "%f" on the next token: its numeric prefix. False at the end or when it holds no number.

@@ -17,16 +17,21 @@ namespace {
 constexpr uint16_t kMagic = 0x3D02;
 constexpr int64_t kObjectsOffset = 256;
 constexpr int64_t kNameBytes = 9;
-constexpr int64_t kSmallestObjectBytes = kNameBytes + 4;
 
-bool ReadObject(ReaderInput& in, SubMesh& mesh)
+// How an object was read: whole, cut short by the end of the file (kEnded once its vertex count
+// was read, kNotStarted before), or broken.
+enum class ObjectRead { kWhole, kEnded, kNotStarted, kBroken };
+
+// A file that ends inside an object keeps the vertices and faces read whole.
+ObjectRead ReadObject(ReaderInput& in, SubMesh& mesh)
 {
-    if (!in.SkipBytes(kNameBytes, SEEK_CUR)) return false;
+    if (in.Remaining() < kNameBytes + 2) return ObjectRead::kNotStarted;
+    in.SkipBytes(kNameBytes, SEEK_CUR);
     const uint16_t vertexCount = in.ReadBE16();
-    if (in.Overrun() || int64_t{vertexCount} * 6 > in.Remaining()) return false;
-    mesh.vertices.resize(size_t{vertexCount} * 3);
+    const uint16_t verticesHeld = static_cast<uint16_t>(std::min<int64_t>(vertexCount, in.Remaining() / 6));
+    mesh.vertices.resize(size_t{verticesHeld} * 3);
     BoundsBuilder bounds;
-    for (size_t i = 0; i < vertexCount; ++i) {
+    for (size_t i = 0; i < verticesHeld; ++i) {
         const uint16_t a = in.ReadBE16();
         const uint16_t b = in.ReadBE16();
         const uint16_t c = in.ReadBE16();
@@ -38,21 +43,22 @@ bool ReadObject(ReaderInput& in, SubMesh& mesh)
     }
     mesh.bounds = bounds.bounds;
     StoreCentroid(mesh);
+    if (verticesHeld < vertexCount || in.Remaining() < 2) return ObjectRead::kEnded;
 
     const uint16_t faceCount = in.ReadBE16();
-    if (in.Overrun() || int64_t{faceCount} * 8 > in.Remaining()) return false;
-    mesh.ReserveFaces(faceCount, int64_t{faceCount} * 3, false);
-    for (uint16_t f = 0; f < faceCount; ++f) {
+    const uint16_t facesHeld = static_cast<uint16_t>(std::min<int64_t>(faceCount, in.Remaining() / 8));
+    mesh.ReserveFaces(facesHeld, int64_t{facesHeld} * 3, false);
+    for (uint16_t f = 0; f < facesHeld; ++f) {
         uint32_t corners[3];
         for (uint32_t& corner : corners) {
             corner = in.ReadBE16();
-            if (corner >= vertexCount) return false;
+            if (corner >= vertexCount) return ObjectRead::kBroken;
         }
         in.ReadBE16();  // unused
         mesh.AppendFace(corners, 3);
     }
-    if (faceCount == 0) mesh.faceOffsets.clear();
-    return !in.Overrun();
+    if (facesHeld == 0) mesh.faceOffsets.clear();
+    return facesHeld < faceCount ? ObjectRead::kEnded : ObjectRead::kWhole;
 }
 
 }  // namespace
@@ -66,15 +72,18 @@ std::unique_ptr<Model> Read3d2File(const char* path, LoadContext& ctx)
     const uint16_t magic = in.ReadBE16();
     const uint16_t objectCount = in.ReadBE16();
     if (in.Overrun() || magic != kMagic) return FailWith(ctx, LoadResult::NotValid3d2);
-    if (!in.SkipBytes(kObjectsOffset, SEEK_SET) ||
-        int64_t{objectCount} * kSmallestObjectBytes > in.Remaining()) {
-        return FailWith(ctx, LoadResult::NotValid3d2);
-    }
+    if (!in.SkipBytes(kObjectsOffset, SEEK_SET)) return FailWith(ctx, LoadResult::NotValid3d2);
 
-    // 2. One sub-mesh per object (a file without objects keeps one empty sub-mesh).
-    auto model = NewModel(std::max<int32_t>(objectCount, 1));
+    // 2. One sub-mesh per object the file holds (a file without objects keeps one empty sub-mesh).
+    auto model = NewModel(1);
     for (uint16_t i = 0; i < objectCount; ++i) {
-        if (!ReadObject(in, model->subMeshes[i])) return FailWith(ctx, LoadResult::NotValid3d2);
+        SubMesh object;
+        const ObjectRead read = ReadObject(in, object);
+        if (read == ObjectRead::kBroken) return FailWith(ctx, LoadResult::NotValid3d2);
+        if (read == ObjectRead::kNotStarted) break;
+        if (i == 0) model->subMeshes[0] = std::move(object);
+        else model->subMeshes.push_back(std::move(object));
+        if (read == ObjectRead::kEnded) break;
     }
     return model;
 }

@@ -1,5 +1,5 @@
 // Helpers for the image reader tests: reference decodes from the corpus, the corpus's case table,
-// little builders for hand-made files, and the truncation sweep.
+// and the truncation sweep.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,17 +18,9 @@
 #include "core/model.h"
 #include "image/image.h"
 #include "image/readers.h"
-#include "tests/test_support.h"
+#include "tests/reader_test_support.h"
 
 namespace solvane::test {
-
-inline std::string ReadFileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // A binary PPM reference as written by the corpus: "P6\n<w> <h>\n255\n" and top-row-first pixels.
 struct ReferenceImage {
@@ -126,28 +118,6 @@ inline void CheckImageCorpus(const std::string& kind, const std::string& extensi
         ASSERT_NE(image, nullptr);
         EXPECT_TRUE(SameAsReference(*image, reference, bottomRowFirst));
     }
-}
-
-// Little-endian and big-endian field writers for hand-made files.
-inline void PutLE16(std::string& out, uint32_t value)
-{
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-inline void PutLE32(std::string& out, uint32_t value)
-{
-    PutLE16(out, value & 0xFFFF);
-    PutLE16(out, value >> 16);
-}
-inline void PutBE16(std::string& out, uint32_t value)
-{
-    out += static_cast<char>((value >> 8) & 0xFF);
-    out += static_cast<char>(value & 0xFF);
-}
-inline void PutBE32(std::string& out, uint32_t value)
-{
-    PutBE16(out, value >> 16);
-    PutBE16(out, value & 0xFFFF);
 }
 
 inline std::unique_ptr<Texture> LoadBytes(const ScratchDir& scratch, const std::string& name,

@@ -8,62 +8,21 @@
 #include "core/load_context.h"
 #include "core/validate.h"
 #include "formats/dxf.h"
-#include "tests/test_support.h"
+#include "tests/reader_fixtures.h"
 
 namespace solvane {
 namespace {
 
+using test::Corners;
 using test::Load;
 using test::ScratchDir;
+using namespace test::dxf;
 
-using Corner = std::array<float, 3>;
-
-std::string Number(float value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-    return text;
-}
-
-// One 3DFACE as a writer lays it out: the group codes in order 10..33, a layer and a colour.
-std::string Face(const std::array<Corner, 4>& corners, int color = -1, const std::string& layer = "0")
-{
-    std::string text = "0\n3DFACE\n8\n" + layer + "\n";
-    if (color >= 0) text += "62\n" + std::to_string(color) + "\n";
-    for (int c = 0; c < 4; ++c) {
-        for (int axis = 0; axis < 3; ++axis)
-            text += std::to_string(10 * (axis + 1) + c) + "\n" + Number(corners[c][axis]) + "\n";
-    }
-    return text;
-}
-
-std::string Drawing(const std::string& entities)
-{
-    return "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" + entities +
-           "0\nENDSEC\n0\nEOF\n";
-}
-
-// Reads through the reader alone (no weld).
+// Through the reader alone (no weld).
 std::unique_ptr<Model> Read(const std::string& text, int32_t* code = nullptr)
 {
-    ScratchDir dir;
-    const std::string path = dir.Write("d.dxf", text);
-    LoadContext ctx;
-    auto model = ReadDxfFile(path.c_str(), ctx);
-    if (code) *code = ctx.result.load();
-    if (model) {
-        EXPECT_EQ(ValidateModel(*model), "");
-    }
-    return model;
+    return test::ReadValid(ReadDxfFile, "d.dxf", text, code);
 }
-
-std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face)
-{
-    return {mesh.FaceIndices(face), mesh.FaceIndices(face) + mesh.FaceCorners(face)};
-}
-
-const std::array<Corner, 4> kSquare = {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}};
-const std::array<Corner, 4> kTriangle = {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {1, 1, 0}}};
 
 // ---- Palette ---------------------------------------------------------------------------------
 
@@ -274,22 +233,6 @@ TEST(Dxf, FilesWithoutFacesFailWith300)
     }
 }
 
-TEST(Dxf, EveryTruncationLoadsOrFailsWith300)
-{
-    const std::string text = Drawing(Face(kSquare, 1) + Face(kTriangle, 2));
-    ScratchDir dir;
-    for (size_t length = 0; length <= text.size(); ++length) {
-        const std::string path = dir.Write("cut.dxf", text.substr(0, length));
-        LoadContext ctx;
-        auto model = ReadDxfFile(path.c_str(), ctx);
-        if (model) {
-            EXPECT_EQ(ValidateModel(*model), "") << length;
-        } else {
-            EXPECT_EQ(ctx.result.load(), 300) << length;
-        }
-    }
-}
-
 TEST(Dxf, CarriageReturnLineEndsAndIndentedCodes)
 {
     std::string text = Drawing(Face(kSquare, 2));
@@ -324,40 +267,6 @@ TEST(Dxf, DispatchWeldsFacesSharingAnEdge)
     EXPECT_EQ(mesh.name, kDxfMeshName);
     EXPECT_EQ(outcome.model->formatId, 2);
     EXPECT_EQ(ValidateModel(*outcome.model), "");
-}
-
-// ---- Corpus ----------------------------------------------------------------------------------
-
-TEST(DxfCorpus, KnownFilesLoadWithTheirCounts)
-{
-    SOLVANE_SKIP_WITHOUT_SHARED();
-    ASSERT_FALSE(test::CorpusFiles("models/DXF", {".dxf"}, false).empty());
-    const auto dir = test::SharedDir() / "corpus/models/DXF";
-    auto egg = Load((dir / "PinkEggFromLW.dxf").string());
-    ASSERT_TRUE(egg.model) << egg.code;
-    EXPECT_EQ(egg.model->subMeshes[0].VertexCount(), 266);
-    EXPECT_EQ(egg.model->subMeshes[0].FaceCount(), 288);
-    EXPECT_EQ(ValidateModel(*egg.model), "");
-
-    auto lines = Load((dir / "lineTest.dxf").string());
-    ASSERT_TRUE(lines.model) << lines.code;
-    EXPECT_EQ(lines.model->subMeshes[0].FaceCount(), 2);
-    EXPECT_EQ(lines.model->subMeshes[0].FaceCorners(0), 4);
-    EXPECT_EQ(lines.model->subMeshes[0].FaceCorners(1), 3);
-    EXPECT_EQ(lines.model->MaterialCount(), 1);
-    EXPECT_EQ(ValidateModel(*lines.model), "");
-}
-
-TEST(DxfCorpus, NegativeFilesFailWith300)
-{
-    SOLVANE_SKIP_WITHOUT_SHARED();
-    const auto files = test::CorpusFiles("models/DXF/negative", {".dxf"});
-    ASSERT_GE(files.size(), 2u);
-    for (const auto& file : files) {
-        auto outcome = Load(file.string());
-        EXPECT_FALSE(outcome.model) << file;
-        EXPECT_EQ(outcome.code, 300) << file;
-    }
 }
 
 }  // namespace

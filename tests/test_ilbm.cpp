@@ -7,39 +7,25 @@ namespace {
 
 std::string Chunk(const char* id, const std::string& data)
 {
-    std::string out(id, 4);
-    PutBE32(out, static_cast<uint32_t>(data.size()));
-    out += data;
-    if (data.size() % 2) out += '\0';
-    return out;
+    return Bytes().Text(std::string_view(id, 4)).Be32(static_cast<uint32_t>(data.size())).Text(data)
+        .Zeros(data.size() % 2).data;
 }
 
 std::string Bmhd(int width, int height, int planes, int masking = 0, int compression = 0)
 {
-    std::string out;
-    PutBE16(out, static_cast<uint32_t>(width));
-    PutBE16(out, static_cast<uint32_t>(height));
-    PutBE32(out, 0);  // origin
-    out += {static_cast<char>(planes), static_cast<char>(masking), static_cast<char>(compression), '\0'};
-    PutBE16(out, 0);  // transparent colour
-    out += {'\x0a', '\x0b'};
-    PutBE16(out, static_cast<uint32_t>(width));
-    PutBE16(out, static_cast<uint32_t>(height));
-    return Chunk("BMHD", out);
+    // Size, origin, planes, masking, compression, pad, transparent colour, aspect, page size.
+    return Chunk("BMHD", Bytes().Be16(width).Be16(height).Be32(0).U8(planes).U8(masking).U8(compression).U8(0)
+                             .Be16(0).U8(10).U8(11).Be16(width).Be16(height).data);
 }
 
 std::string Form(const std::string& chunks)
 {
-    std::string out = "FORM";
-    PutBE32(out, static_cast<uint32_t>(chunks.size() + 4));
-    return out + "ILBM" + chunks;
+    return Bytes().Text("FORM").Be32(static_cast<uint32_t>(chunks.size() + 4)).Text("ILBM").Text(chunks).data;
 }
 
 std::string Camg(uint32_t mode)
 {
-    std::string data;
-    PutBE32(data, mode);
-    return Chunk("CAMG", data);
+    return Chunk("CAMG", Bytes().Be32(mode).data);
 }
 
 // Palette of count entries, entry i = (i * 10 + 1, i * 10 + 2, i * 10 + 3).

@@ -97,18 +97,10 @@ struct BmpFields {
 // A BMP with the given header and pixel data.
 std::string MakeBmp(const BmpFields& f, const std::string& pixels)
 {
-    std::string out = "BM";
     const uint32_t offset = f.pixelOffset >= 0 ? static_cast<uint32_t>(f.pixelOffset) : 14 + f.infoSize;
-    PutLE32(out, offset + static_cast<uint32_t>(pixels.size()));
-    PutLE32(out, 0);
-    PutLE32(out, offset);
-    PutLE32(out, f.infoSize);
-    PutLE32(out, static_cast<uint32_t>(f.width));
-    PutLE32(out, static_cast<uint32_t>(f.height));
-    PutLE16(out, 1);
-    PutLE16(out, f.bitCount);
-    PutLE32(out, f.compression);
-    PutLE32(out, f.imageSize);
+    std::string out = Bytes().Text("BM").Le32(offset + static_cast<uint32_t>(pixels.size())).Le32(0).Le32(offset)
+                          .Le32(f.infoSize).Le32(f.width).Le32(f.height).Le16(1).Le16(f.bitCount).Le32(f.compression)
+                          .Le32(f.imageSize).data;
     out.resize(std::max<size_t>(out.size(), 14 + f.infoSize), '\0');
     out.resize(std::max<size_t>(out.size(), offset), '\0');
     return out + pixels;
@@ -180,9 +172,7 @@ TEST(BmpReader, OtherKindsReadAsBlackImagesOfTheStatedSize)
 
 std::string WithPixelOffset(std::string bytes, uint32_t offset)
 {
-    std::string field;
-    PutLE32(field, offset);
-    return bytes.replace(10, 4, field);
+    return bytes.replace(10, 4, Bytes().Le32(offset).data);
 }
 
 TEST(BmpReader, HostileHeadersAreRefused)
@@ -228,16 +218,8 @@ TEST(BmpReader, EveryTruncationIsRefused)
 std::string MakeTga(uint8_t type, int width, int height, uint8_t depth, uint8_t descriptor, const std::string& data,
                     const std::string& id = "", uint8_t colorMapType = 0)
 {
-    std::string out;
-    out += static_cast<char>(id.size());
-    out += static_cast<char>(colorMapType);
-    out += static_cast<char>(type);
-    out += std::string(9, '\0');
-    PutLE16(out, static_cast<uint32_t>(width));
-    PutLE16(out, static_cast<uint32_t>(height));
-    out += static_cast<char>(depth);
-    out += static_cast<char>(descriptor);
-    return out + id + data;
+    return Bytes().U8(static_cast<uint32_t>(id.size())).U8(colorMapType).U8(type).Zeros(9).Le16(width).Le16(height)
+               .U8(depth).U8(descriptor).Text(id).Text(data).data;
 }
 
 std::string TgaPixel(int x, int y, bool withAlpha)
@@ -409,21 +391,11 @@ struct PcxFields {
 // A PCX with the given header, run-length data, and a palette where entry i is (i, 255 - i, i / 2).
 std::string MakePcx(const PcxFields& f, const std::string& data)
 {
-    std::string out = {'\x0a', '\x05', '\x01', '\x08'};
-    PutLE16(out, static_cast<uint32_t>(f.xmin));
-    PutLE16(out, static_cast<uint32_t>(f.xmin));
-    PutLE16(out, static_cast<uint32_t>(f.xmax));
-    PutLE16(out, static_cast<uint32_t>(f.ymax));
-    out.resize(65, '\0');
-    out += '\x01';
-    PutLE16(out, static_cast<uint32_t>(f.bytesPerLine));
-    out.resize(128, '\0');
-    out += data;
-    out += '\x0c';
-    for (int i = 0; i < 256; ++i) {
-        out += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i / 2)};
-    }
-    return out;
+    Bytes b;
+    b.Raw({10, 5, 1, 8}).Le16(f.xmin).Le16(f.xmin).Le16(f.xmax).Le16(f.ymax).Zeros(53).U8(1).Le16(f.bytesPerLine);
+    b.Zeros(60).Text(data).U8(12);
+    for (int i = 0; i < 256; ++i) b.U8(i).U8(255 - i).U8(i / 2);
+    return b.data;
 }
 
 std::string MakePcxForTextures()

@@ -19,7 +19,7 @@
 #include "image/image.h"
 #include "image/jpeg.h"
 #include "image/jpeg_internal.h"
-#include "tests/test_support.h"
+#include "tests/image_test_support.h"
 
 namespace solvane {
 namespace {
@@ -28,14 +28,6 @@ using test::CorpusFiles;
 using test::ScratchDir;
 using test::SharedDir;
 using namespace std::string_literals;
-
-std::string FileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // What ReadImage did with a stream: the bitmap, or the exception's message and kind.
 struct Outcome {
@@ -330,26 +322,6 @@ int GreyAt(const JpegBitmap& bitmap, int x, int y)
 // ---------------------------------------------------------------------------------------------
 // The corpus.
 
-struct Reference {
-    int width = 0;
-    int height = 0;
-    std::string pixels;  // top row first
-};
-
-bool ReadReference(const std::filesystem::path& path, Reference& reference)
-{
-    const std::string bytes = FileBytes(path);
-    std::istringstream header(bytes);
-    std::string magic;
-    int maxval = 0;
-    header >> magic >> reference.width >> reference.height >> maxval;
-    if (!header || magic != "P6" || maxval != 255) return false;
-    const size_t start = static_cast<size_t>(header.tellg()) + 1;
-    if (bytes.size() != start + static_cast<size_t>(reference.width) * reference.height * 3) return false;
-    reference.pixels = bytes.substr(start);
-    return true;
-}
-
 TEST(JpegCorpus, PositiveFilesMatchTheirReferenceDecodes)
 {
     SOLVANE_SKIP_WITHOUT_SHARED();
@@ -361,8 +333,8 @@ TEST(JpegCorpus, PositiveFilesMatchTheirReferenceDecodes)
         referencePath.replace_extension(".ref.ppm");
         if (!std::filesystem::exists(referencePath)) continue;
         SCOPED_TRACE(file.filename().string());
-        Reference reference;
-        ASSERT_TRUE(ReadReference(referencePath, reference));
+        test::ReferenceImage reference;
+        ASSERT_TRUE(test::ReadReference(referencePath, reference));
         const std::unique_ptr<Texture> image = LoadImageFile(file.string().c_str(), Format::Jpeg);
         ASSERT_NE(image, nullptr);
         ASSERT_EQ(image->width, reference.width);
@@ -414,7 +386,7 @@ TEST(JpegCorpus, NegativeFilesAreRefusedWithTheirMessage)
         SCOPED_TRACE(name);
         const auto found = expected.find(name);
         ASSERT_NE(found, expected.end()) << "a negative file without a known message";
-        EXPECT_EQ(Decode(FileBytes(file)).message, found->second);
+        EXPECT_EQ(Decode(test::ReadFileBytes(file)).message, found->second);
         EXPECT_EQ(LoadImageFile(file.string().c_str(), Format::Jpeg), nullptr);
         ++checked;
     }
@@ -440,7 +412,7 @@ TEST(JpegCorpus, TruncationSweepNeverYieldsABrokenImage)
     const auto files = CorpusFiles("images/JPG", {".jpg"});
     ASSERT_FALSE(files.empty());
     for (const char* name : {"jpg_prog420_rose.jpg", "jpg_restart2B_rose.jpg"}) {
-        const std::string bytes = FileBytes(files.front().parent_path() / name);
+        const std::string bytes = test::ReadFileBytes(files.front().parent_path() / name);
         ASSERT_FALSE(bytes.empty()) << name;
         for (size_t length = 0; length < bytes.size(); ++length) {
             const Outcome outcome = Decode(bytes.substr(0, length));

@@ -6,18 +6,15 @@
 
 #include "load/dispatch.h"
 #include "core/validate.h"
-#include "tests/test_support.h"
+#include "tests/reader_test_support.h"
 
 namespace solvane {
 namespace {
 
+using test::Corners;
 using test::Load;
+using test::LoadBytes;
 using test::ScratchDir;
-
-std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face)
-{
-    return {mesh.FaceIndices(face), mesh.FaceIndices(face) + mesh.FaceCorners(face)};
-}
 
 TEST(Obj, KeywordsAreCaseInsensitiveAndCornersTakeTheLeadingNumber)
 {
@@ -89,8 +86,7 @@ TEST(Obj, CornerNumbersOutOfRangeAreBroughtIntoRange)
 
 TEST(Obj, FacesWithoutVerticesOrTokens)
 {
-    ScratchDir dir;
-    auto r = Load(dir.Write("m.obj", "f 1 2 3\nf \n"));
+    auto r = LoadBytes("m.obj", "f 1 2 3\nf \n");
     ASSERT_TRUE(r.model);
     ASSERT_EQ(r.model->subMeshes[0].FaceCount(), 2);
     EXPECT_EQ(r.model->subMeshes[0].FaceCorners(0), 0);
@@ -100,13 +96,12 @@ TEST(Obj, FacesWithoutVerticesOrTokens)
 
 TEST(Obj, LongFacesAreReadWholeUpToTheCornerLimit)
 {
-    ScratchDir dir;
     std::string text = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf";
     for (int i = 0; i < 1000; ++i) text.append(" ").append(std::to_string(i % 3 + 1));
     text += "\nf";
     for (int i = 0; i < 40000; ++i) text += " 1";
     text += "\n";
-    const auto r = Load(dir.Write("m.obj", text));
+    const auto r = LoadBytes("m.obj", text);
     ASSERT_TRUE(r.model);
     EXPECT_EQ(r.model->subMeshes[0].FaceCorners(0), 1000);
     EXPECT_EQ(r.model->subMeshes[0].FaceCorners(1), kMaxFaceCorners);
@@ -127,8 +122,7 @@ TEST(Obj, NormalsAreKeptOnlyWhenTheyPairWithVertices)
 
 TEST(Obj, TextureIndicesStayBelowTheCoordinateCount)
 {
-    ScratchDir dir;
-    const auto r = Load(dir.Write("m.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 1\nf 1 2 3\n"));
+    const auto r = LoadBytes("m.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 1\nf 1 2 3\n");
     ASSERT_TRUE(r.model);
     EXPECT_EQ(r.model->subMeshes[0].faceTexCoordIndices, (std::vector<uint32_t>{0, 1, 1}));
     EXPECT_EQ(ValidateModel(*r.model), "");
@@ -136,8 +130,7 @@ TEST(Obj, TextureIndicesStayBelowTheCoordinateCount)
 
 TEST(Obj, UnscannableValuesLeaveTheirSlots)
 {
-    ScratchDir dir;
-    const auto r = Load(dir.Write("m.obj", "v 1 x 3\nv +4 5e1 -.5\nv 1e 2.5E-1 7?\nv 2.5E-1 7? 1\n"));
+    const auto r = LoadBytes("m.obj", "v 1 x 3\nv +4 5e1 -.5\nv 1e 2.5E-1 7?\nv 2.5E-1 7? 1\n");
     ASSERT_TRUE(r.model);
     const auto& v = r.model->subMeshes[0].vertices;
     ASSERT_EQ(v.size(), 12u);
@@ -157,8 +150,7 @@ TEST(Obj, UnscannableValuesLeaveTheirSlots)
 
 TEST(Obj, LastLineWithoutLineFeedIsIgnored)
 {
-    ScratchDir dir;
-    const auto r = Load(dir.Write("m.obj", "v 0 0 0\r\nv 1 1 1"));
+    const auto r = LoadBytes("m.obj", "v 0 0 0\r\nv 1 1 1");
     ASSERT_TRUE(r.model);
     EXPECT_EQ(r.model->subMeshes[0].VertexCount(), 1);
 }
@@ -269,54 +261,6 @@ TEST(Dispatch, CancelFromAnotherThreadEndsTheLoad)
     ASSERT_TRUE(request.model);
     EXPECT_EQ(request.model->subMeshes[0].VertexCount(), 1200000);
     EXPECT_EQ(maxSeen.load(), 500);
-}
-
-TEST(ObjCorpus, EveryCorpusFileLoadsWithAValidModel)
-{
-    SOLVANE_SKIP_WITHOUT_SHARED();
-    const auto files = test::CorpusFiles("models/OBJ", {".obj"});
-    ASSERT_FALSE(files.empty());
-    for (const auto& file : files) {
-        const auto r = Load(file.string());
-        ASSERT_TRUE(r.model) << file << " code " << r.code;
-        EXPECT_EQ(ValidateModel(*r.model), "") << file;
-    }
-}
-
-TEST(ObjCorpus, KnownCounts)
-{
-    SOLVANE_SKIP_WITHOUT_SHARED();
-    const auto dir = test::SharedDir() / "corpus/models/OBJ";
-    auto r = Load((dir / "spider.obj").string());
-    ASSERT_TRUE(r.model);
-    EXPECT_EQ(r.model->subMeshes[0].VertexCount(), 762);
-    EXPECT_EQ(r.model->subMeshes[0].FaceCount(), 1368);
-    EXPECT_EQ(r.model->MaterialCount(), 5);
-    r = Load((dir / "box_longline.obj").string());
-    ASSERT_TRUE(r.model);
-    EXPECT_EQ(r.model->subMeshes[0].CornerCount(), 956);
-}
-
-TEST(Cli, InfoPrintsJsonPerFileInOrderAndFailsOnBadFiles)
-{
-    ScratchDir dir;
-    const std::string a = dir.Write("a.obj", "v 0 0 0\nv 2 0 0\nv 0 4 0\nf 1 2 3\n");
-    const std::string b = dir.Write("b.dat", "???");
-    std::string out;
-    const int status = test::RunCommand(std::string(SOLVANE_CLI_PATH) + " info --json " + a + " " + b, &out);
-    EXPECT_EQ(status, 1);
-    const auto newline = out.find('\n');
-    ASSERT_NE(newline, std::string::npos);
-    const std::string first = out.substr(0, newline);
-    const std::string second = out.substr(newline + 1);
-    EXPECT_NE(first.find("\"ok\":true"), std::string::npos) << first;
-    EXPECT_NE(first.find("\"format\":\"Wavefront 3D object\""), std::string::npos);
-    EXPECT_NE(first.find("\"faces\":1"), std::string::npos);
-    EXPECT_NE(first.find("\"bounds\":[0,2,0,4,0,0]"), std::string::npos) << first;
-    EXPECT_NE(first.find("\"meshes\":[{\"name\":\"Mesh1\""), std::string::npos);
-    EXPECT_NE(second.find("\"ok\":false"), std::string::npos);
-    EXPECT_NE(second.find("\"result\":101"), std::string::npos);
-    EXPECT_EQ(test::RunCommand(std::string(SOLVANE_CLI_PATH) + " info " + a + " > /dev/null", nullptr), 0);
 }
 
 }  // namespace

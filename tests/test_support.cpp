@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace solvane::test {
@@ -49,6 +50,14 @@ std::vector<std::filesystem::path> CorpusFiles(const std::string& folder,
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 ScratchDir::ScratchDir()

@@ -28,6 +28,9 @@ std::vector<std::filesystem::path> CorpusFiles(const std::string& folder,
         if (::solvane::test::SharedDir().empty()) GTEST_SKIP() << "no ../shared"; \
     } while (0)
 
+// The whole file's bytes (empty when it cannot be read).
+std::string ReadFileBytes(const std::filesystem::path& path);
+
 // A fresh scratch folder, removed when the object goes.
 class ScratchDir {
 public:

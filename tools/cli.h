@@ -1,16 +1,28 @@
-// The subcommands of solvane-cli; each returns the process exit status.
+// The subcommands of solvane-cli. Each lives in its own file with one entry point that declares
+// its arguments on the command's CLI::App and returns what runs the command once the whole line
+// has parsed (it owns the parsed options). That returns the process exit status: 0 done, 1 a file
+// did not load or could not be written; usage errors (status 2) never reach it.
 #pragma once
 
+#include <functional>
 #include <string>
-#include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace solvane::cli {
 
-int RunInfo(const std::vector<std::string>& args);
-int RunImage(const std::vector<std::string>& args);
-int RunRender(const std::vector<std::string>& args);
+using CommandRun = std::function<int()>;
 
-// Escapes a string for a JSON string literal (without the quotes).
+CommandRun AddInfoCommand(CLI::App& command);
+CommandRun AddImageCommand(CLI::App& command);
+CommandRun AddRenderCommand(CLI::App& command);
+
+// The text as UTF-8: unchanged when it is well-formed UTF-8, otherwise read as Windows-1252 (the
+// code page most model files were written in; a path that is not UTF-8 is taken the same way).
+std::string Utf8Text(const std::string& text);
+// Escapes a string for a JSON string literal (without the quotes), converted by Utf8Text.
 std::string JsonEscape(const std::string& text);
 
 }  // namespace solvane::cli

@@ -1,17 +1,19 @@
 // solvane-cli image: reads one image through the image dispatch (the reader chosen by the file's
 // extension), prints its format and size, and optionally writes the decoded picture upright in the
 // image format the output name's extension gives (a binary PPM for .ppm).
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
-#include <optional>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "core/format_id.h"
 #include "core/writer_output.h"
 #include "image/image.h"
 #include "image/image_writer.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 
 namespace solvane::cli {
 namespace {
@@ -22,36 +24,16 @@ bool IsBottomRowFirst(FormatId id)
     return id != Format::Pcx;
 }
 
-}  // namespace
-
-int RunImage(const std::vector<std::string>& args)
-{
-    bool json = false;
+struct ImageOptions {
     std::string path, outPath;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--json") {
-            json = true;
-        } else if (arg == "--out" && i + 1 < args.size() && outPath.empty()) {
-            outPath = args[++i];
-        } else if ((arg.size() > 1 && arg[0] == '-') || !path.empty()) {
-            path.clear();
-            break;
-        } else {
-            path = arg;
-        }
-    }
-    if (path.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli image [--json] FILE [--out OUT.{ppm,png,bmp,jpg,pcx,tga}]\n");
-        return 2;
-    }
-    const std::optional<ImageFileType> outType = ImageFileTypeFromPath(outPath);
-    if (!outPath.empty() && !outType) {
-        std::fprintf(stderr, "solvane-cli image: '%s': the extension names no image format (ppm, png, bmp, jpg, pcx, tga)\n",
-                     outPath.c_str());
-        return 2;
-    }
+    bool json = false;
+};
 
+int RunImage(const ImageOptions& options)
+{
+    const std::string& path = options.path;
+    const std::string& outPath = options.outPath;
+    const bool json = options.json;
     const FormatId id = ImageFormatFromName(path);
     const std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), id);
     std::ostringstream out;
@@ -74,12 +56,29 @@ int RunImage(const std::vector<std::string>& args)
     if (!outPath.empty()) {
         const ImageRows rows{image->pixels.data(), image->width, image->height, !IsBottomRowFirst(id)};
         SaveContext save;
-        if (!WriteImageRows(rows, outPath, *outType, ImageWriteOptions(), save)) {
+        if (!WriteImageRows(rows, outPath, *ImageFileTypeFromPath(outPath), ImageWriteOptions(), save)) {
             std::fprintf(stderr, "solvane-cli image: %s\n", save.error.c_str());
             return 1;
         }
     }
     return 0;
+}
+
+}  // namespace
+
+CommandRun AddImageCommand(CLI::App& command)
+{
+    auto o = std::make_shared<ImageOptions>();
+    command.add_option("FILE", o->path, "the image to read (BMP, TGA, PPM, PCX, IFF ILBM or JPEG, by extension)")
+        ->type_name("")
+        ->required();
+    command.add_flag("--json", o->json, "print one JSON object instead of text");
+    command.add_option("--out", o->outPath,
+                       "write the picture, upright, in the format OUT's extension names: ppm (binary), png, bmp, "
+                       "jpg, pcx or tga")
+        ->type_name("OUT")
+        ->check(ImageExtensionCheck());
+    return [o] { return RunImage(*o); };
 }
 
 }  // namespace solvane::cli

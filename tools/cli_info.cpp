@@ -2,7 +2,7 @@
 // and prints what it holds, as text or as one JSON object per line.
 #include <algorithm>
 #include <atomic>
-#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -12,6 +12,7 @@
 #include "load/dispatch.h"
 #include "core/mesh_ops.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 
 namespace solvane::cli {
 namespace {
@@ -33,16 +34,9 @@ struct MeshOp {
     double value = 0;
 };
 
-bool ParseNumber(std::string_view text, double& value)
-{
-    // std::from_chars ignores the locale, unlike strtod.
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && ptr == end && !text.empty();
-}
-
-// Parses "normals,triangulate,weld=0.01,..."; false (with a message) on anything unknown.
-bool ParseOps(const std::string& list, std::vector<MeshOp>& ops)
+// Parses "normals,triangulate,weld=0.01,..." onto `ops`; false on an unknown or malformed item,
+// which `bad` then holds.
+bool ParseOps(std::string_view list, std::vector<MeshOp>& ops, std::string& bad)
 {
     size_t begin = 0;
     while (begin <= list.size()) {
@@ -69,10 +63,7 @@ bool ParseOps(const std::string& list, std::vector<MeshOp>& ops)
             if (valid && (op.kind == OpKind::Weld || op.kind == OpKind::Decimate)) valid = op.value >= 0;
         }
         if (!valid) {
-            std::fprintf(stderr,
-                         "solvane-cli info: unknown or malformed operation '%.*s' (use normals, invert-normals, "
-                         "triangulate, tessellate, weld=TOL, decimate=FACTOR, scale=F)\n",
-                         static_cast<int>(item.size()), item.data());
+            bad = item;
             return false;
         }
         ops.push_back(op);
@@ -106,13 +97,15 @@ std::string Trimmed(std::string text)
     return text;
 }
 
-std::string Number(double value)
+// A bound or centre value: "nan", "inf" or "-inf" in the text output, null in JSON (which has no
+// such numbers).
+std::string Number(double value, bool json)
 {
+    if (std::isnan(value)) return json ? "null" : "nan";
+    if (std::isinf(value)) return json ? "null" : (value < 0 ? "-inf" : "inf");
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.9g", value);
-    std::string text(buffer);
-    if (text == "nan" || text == "-nan" || text == "inf" || text == "-inf") return "null";
-    return text;
+    return buffer;
 }
 
 int64_t SumOver(const Model& model, int64_t (*count)(const SubMesh&))
@@ -151,9 +144,9 @@ std::string FormatJson(const InfoResult& r)
         << ",\"normals\":" << SumOver(*m, Normals) << ",\"texCoords\":" << SumOver(*m, TexCoords)
         << ",\"materials\":" << m->MaterialCount() << ",\"textures\":" << m->TextureCount()
         << ",\"frames\":" << Frames(*m) << ",\"bounds\":[";
-    for (int k = 0; k < 6; ++k) out << (k ? "," : "") << Number(bounds[k]);
+    for (int k = 0; k < 6; ++k) out << (k ? "," : "") << Number(bounds[k], true);
     out << "],\"centroid\":[";
-    for (int k = 0; k < 3; ++k) out << (k ? "," : "") << Number(centre[k]);
+    for (int k = 0; k < 3; ++k) out << (k ? "," : "") << Number(centre[k], true);
     out << "],\"meshes\":[";
     for (size_t i = 0; i < m->subMeshes.size(); ++i) {
         const SubMesh& mesh = m->subMeshes[i];
@@ -194,19 +187,21 @@ std::string FormatText(const InfoResult& r)
         << "  materials:     " << m->MaterialCount() << "\n"
         << "  textures:      " << m->TextureCount() << "\n"
         << "  frames:        " << Frames(*m) << "\n"
-        << "  bounds:        x " << Number(b[0]) << " .. " << Number(b[1]) << ", y " << Number(b[2]) << " .. "
-        << Number(b[3]) << ", z " << Number(b[4]) << " .. " << Number(b[5]) << "\n"
-        << "  centre:        " << Number(c[0]) << " " << Number(c[1]) << " " << Number(c[2]) << "\n";
+        << "  bounds:        x " << Number(b[0], false) << " .. " << Number(b[1], false) << ", y "
+        << Number(b[2], false) << " .. " << Number(b[3], false) << ", z " << Number(b[4], false) << " .. "
+        << Number(b[5], false) << "\n"
+        << "  centre:        " << Number(c[0], false) << " " << Number(c[1], false) << " " << Number(c[2], false)
+        << "\n";
     for (const SubMesh& mesh : m->subMeshes) {
-        out << "  mesh \"" << mesh.name << "\": " << mesh.VertexCount() << " vertices, " << mesh.FaceCount()
+        out << "  mesh \"" << Utf8Text(mesh.name) << "\": " << mesh.VertexCount() << " vertices, " << mesh.FaceCount()
             << " faces, " << mesh.NormalCount() << " normals, " << mesh.TexCoordCount() << " tex coords, "
             << mesh.FrameCount() << " frames\n";
     }
     for (const Material& material : m->materials) {
-        out << "  material \"" << material.name << "\": texture " << material.textureIndex << "\n";
+        out << "  material \"" << Utf8Text(material.name) << "\": texture " << material.textureIndex << "\n";
     }
     for (const Texture& texture : m->textures) {
-        out << "  texture \"" << texture.name << "\": " << texture.width << "x" << texture.height << "\n";
+        out << "  texture \"" << Utf8Text(texture.name) << "\": " << texture.width << "x" << texture.height << "\n";
     }
     return out.str();
 }
@@ -220,58 +215,18 @@ void LoadOne(InfoResult& r, const std::vector<MeshOp>& ops)
     if (r.model && !r.model->subMeshes.empty()) ApplyOps(*r.model, ops, r.warnings);
 }
 
-}  // namespace
-
-std::string JsonEscape(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x7F) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out;
-}
-
-int RunInfo(const std::vector<std::string>& args)
-{
-    bool json = false;
-    std::vector<InfoResult> results;
+struct InfoOptions {
+    std::vector<std::string> paths;
     std::vector<MeshOp> ops;
-    for (size_t a = 0; a < args.size(); ++a) {
-        const std::string& arg = args[a];
-        if (arg == "--json") {
-            json = true;
-        } else if (arg == "--apply" || arg.rfind("--apply=", 0) == 0) {
-            if (arg == "--apply" && a + 1 >= args.size()) {
-                std::fprintf(stderr, "solvane-cli info: --apply needs a list of operations\n");
-                return 2;
-            }
-            if (!ParseOps(arg == "--apply" ? args[++a] : arg.substr(8), ops)) return 2;
-        } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
-            std::fprintf(stderr, "solvane-cli info: unknown option '%s'\n", arg.c_str());
-            return 2;
-        } else {
-            results.emplace_back().path = arg;
-        }
-    }
-    if (results.empty()) {
-        std::fprintf(stderr, "usage: solvane-cli info [--json] [--apply OPS] FILE...\n");
-        return 2;
-    }
+    bool json = false;
+};
+
+int RunInfo(const InfoOptions& options)
+{
+    const bool json = options.json;
+    const std::vector<MeshOp>& ops = options.ops;
+    std::vector<InfoResult> results(options.paths.size());
+    for (size_t i = 0; i < results.size(); ++i) results[i].path = options.paths[i];
 
     // Load on all cores; print in argument order.
     std::atomic<size_t> next{0};
@@ -292,6 +247,36 @@ int RunInfo(const std::vector<std::string>& args)
         allLoaded = allLoaded && r.model;
     }
     return allLoaded ? 0 : 1;
+}
+
+}  // namespace
+
+CommandRun AddInfoCommand(CLI::App& command)
+{
+    auto o = std::make_shared<InfoOptions>();
+    AddPathList(command, "FILE", o->paths, "the models to load");
+    command.add_flag("--json", o->json, "print one JSON object per file instead of text");
+    command
+        .add_option_function<std::vector<std::string>>(
+            "--apply",
+            [o](const std::vector<std::string>& lists) {
+                for (const std::string& list : lists) {
+                    std::string bad;
+                    if (!ParseOps(list, o->ops, bad)) {
+                        throw CLI::ValidationError("--apply", "unknown or malformed operation '" + bad +
+                                                                  "' (use normals, invert-normals, triangulate, "
+                                                                  "tessellate, weld=TOL, decimate=FACTOR, scale=F)");
+                    }
+                }
+            },
+            "mesh operations to apply after loading, in order; may be repeated")
+        ->type_name("OPS")
+        ->allow_extra_args(false);
+    command.footer(
+        "OPS is a comma-separated list of: normals (generate them), invert-normals, triangulate,\n"
+        "tessellate, weld=TOL (merge vertices within TOL), decimate=FACTOR (weld within FACTOR, 0 to 1,\n"
+        "times the sum of the bounding box's six coordinates over 3), scale=F (F above 0).");
+    return [o] { return RunInfo(*o); };
 }
 
 }  // namespace solvane::cli

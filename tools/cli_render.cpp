@@ -3,11 +3,14 @@
 // picture in the image format its output name's extension gives.
 #include <GL/gl.h>
 
+#include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "load/dispatch.h"
@@ -15,36 +18,61 @@
 #include "core/writer_output.h"
 #include "image/image_writer.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
 
 namespace solvane::cli {
 namespace {
 
-constexpr const char* kRenderUsage =
-    "usage: solvane-cli render FILE OUT.{png,bmp,jpg,pcx,ppm,tga} [--size WxH] [--mode solid|wireframe|hidden]\n"
-    "         [--yaw DEG] [--pitch DEG] [--light on|off] [--texturing on|off] [--axes on|off] [--box on|off]\n"
-    "         [--pivot on|off] [--depth-cue F] [--gamma G] [--background R,G,B] [--ppm-ascii]\n"
-    "         [--jpeg-quality Q] [--times]\n"
-    "The picture is written in the format OUT's extension names: PNG, BMP (24 bit), JPEG (quality Q,\n"
-    "1-100, default 90), PCX (8 bit, 256 colours by median cut), PPM (binary, or text with --ppm-ascii)\n"
-    "or TGA (24 bit).\n";
+struct RenderOptions {
+    std::string modelPath, outPath;
+    Settings settings = DefaultSettings();
+    int width = 1024, height = 768;
+    float yaw = 0, pitch = 0;
+    bool times = false;
+    bool ppmAscii = false;
+    ImageWriteOptions image;
+};
 
-bool ParseSwitch(const std::string& value, uint8_t& out)
+constexpr int kMaxSide = 8192;
+
+// "WxH", each side a whole number from 1 to kMaxSide.
+bool ParseSize(std::string_view text, int& width, int& height)
 {
-    if (value == "on") out = 1;
-    else if (value == "off") out = 0;
-    else return false;
+    const size_t x = text.find('x');
+    if (x == std::string_view::npos) return false;
+    int parsed[2] = {0, 0};
+    const std::string_view parts[2] = {text.substr(0, x), text.substr(x + 1)};
+    for (int k = 0; k < 2; ++k) {
+        const char* end = parts[k].data() + parts[k].size();
+        const auto [ptr, error] = std::from_chars(parts[k].data(), end, parsed[k]);
+        if (parts[k].empty() || error != std::errc() || ptr != end || parsed[k] < 1 || parsed[k] > kMaxSide) return false;
+    }
+    width = parsed[0];
+    height = parsed[1];
     return true;
 }
 
-bool ParseFloat(const std::string& value, float& out)
+// "R,G,B", three numbers.
+bool ParseColour(std::string_view text, std::array<float, 3>& colour)
 {
-    char* end = nullptr;
-    const double parsed = std::strtod(value.c_str(), &end);
-    if (end == value.c_str() || *end != '\0') return false;
-    out = static_cast<float>(parsed);
+    std::array<float, 3> parsed{};
+    for (int k = 0; k < 3; ++k) {
+        const size_t comma = k < 2 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos || !ParseNumber(text.substr(0, comma), parsed[k])) return false;
+        text.remove_prefix(k < 2 ? comma + 1 : comma);
+    }
+    colour = parsed;
     return true;
+}
+
+// A default value for the help, written without the locale.
+std::string DefaultText(float value)
+{
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
 double Seconds(std::chrono::steady_clock::time_point since)
@@ -52,94 +80,18 @@ double Seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-}  // namespace
-
-int RunRender(const std::vector<std::string>& args)
+int RunRender(const RenderOptions& options)
 {
-    Settings settings = DefaultSettings();
-    std::vector<std::string> files;
-    int width = 1024, height = 768;
-    float yaw = 0, pitch = 0;
-    bool times = false;
-    bool ppmAscii = false;
-    ImageWriteOptions imageOptions;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        const std::string value = hasValue ? args[i + 1] : std::string();
-        bool ok = true;
-        if (arg == "--times") {
-            times = true;
-            continue;
-        } else if (arg == "--ppm-ascii") {
-            ppmAscii = true;
-            continue;
-        } else if (arg.rfind("--", 0) != 0) {
-            files.push_back(arg);
-            continue;
-        } else if (!hasValue) {
-            ok = false;
-        } else if (arg == "--size") {
-            ok = std::sscanf(value.c_str(), "%dx%d", &width, &height) == 2 && width > 0 && height > 0 &&
-                 width <= 8192 && height <= 8192;
-        } else if (arg == "--mode") {
-            settings.solid = value == "solid";
-            settings.wireframe = value == "wireframe";
-            settings.hidden_lines = value == "hidden";
-            ok = settings.solid || settings.wireframe || settings.hidden_lines;
-        } else if (arg == "--jpeg-quality") {
-            float quality = 0;
-            ok = ParseFloat(value, quality) && quality >= 1 && quality <= 100 && quality == static_cast<int>(quality);
-            imageOptions.jpegQuality = static_cast<int>(quality);
-        } else if (arg == "--yaw") {
-            ok = ParseFloat(value, yaw);
-        } else if (arg == "--pitch") {
-            ok = ParseFloat(value, pitch);
-        } else if (arg == "--light") {
-            ok = ParseSwitch(value, settings.light);
-        } else if (arg == "--texturing") {
-            ok = ParseSwitch(value, settings.texturing);
-        } else if (arg == "--axes") {
-            ok = ParseSwitch(value, settings.axes);
-        } else if (arg == "--box") {
-            ok = ParseSwitch(value, settings.bounding_box);
-        } else if (arg == "--pivot") {
-            ok = ParseSwitch(value, settings.show_pivot);
-        } else if (arg == "--depth-cue") {
-            ok = ParseFloat(value, settings.depth_cue_factor);
-        } else if (arg == "--gamma") {
-            ok = ParseFloat(value, settings.gamma_value) && settings.gamma_value > 0;
-        } else if (arg == "--background") {
-            ok = std::sscanf(value.c_str(), "%f,%f,%f", &settings.bg_color_r, &settings.bg_color_g,
-                             &settings.bg_color_b) == 3;
-            settings.depthCueColor = settings.Background();
-        } else {
-            ok = false;
-        }
-        if (!ok) {
-            std::fprintf(stderr, "solvane-cli render: bad option %s %s\n%s", arg.c_str(), value.c_str(), kRenderUsage);
-            return 2;
-        }
-        ++i;
-    }
-    if (files.size() != 2) {
-        std::fputs(kRenderUsage, stderr);
-        return 2;
-    }
-    const std::optional<ImageFileType> imageType = ImageFileTypeFromPath(files[1], ppmAscii);
-    if (!imageType) {
-        std::fprintf(stderr, "solvane-cli render: %s: the extension names no image format (png, bmp, jpg, pcx, ppm, tga)\n",
-                     files[1].c_str());
-        return 2;
-    }
-
+    const std::optional<ImageFileType> imageType = ImageFileTypeFromPath(options.outPath, options.ppmAscii);
+    Settings settings = options.settings;
+    const int width = options.width, height = options.height;
     const auto start = std::chrono::steady_clock::now();
     LoadContext load;
-    std::unique_ptr<Model> model = LoadModelFile(files[0], load);
+    std::unique_ptr<Model> model = LoadModelFile(options.modelPath, load);
     if (!model) {
         std::string message = ResultMessage(load);
         while (!message.empty() && message.back() == '\n') message.pop_back();
-        std::fprintf(stderr, "%s: %s\n", files[0].c_str(), message.c_str());
+        std::fprintf(stderr, "%s: %s\n", options.modelPath.c_str(), message.c_str());
         return 1;
     }
     const double loadSeconds = Seconds(start);
@@ -170,7 +122,7 @@ int RunRender(const std::vector<std::string>& args)
     viewer.ResetView(false);
     viewer.ApplyCullingState();
     if (settings.light) viewer.SetLightColour(viewer.lightColor);
-    viewer.camera.modelRotation = Multiply(RotationMatrix(pitch, 1, 0, 0), RotationMatrix(yaw, 0, 1, 0));
+    viewer.camera.modelRotation = Multiply(RotationMatrix(options.pitch, 1, 0, 0), RotationMatrix(options.yaw, 0, 1, 0));
 
     const auto frameStart = std::chrono::steady_clock::now();
     viewer.DrawFrame(FrameMode::Render);
@@ -184,15 +136,98 @@ int RunRender(const std::vector<std::string>& args)
     ReleaseModelLists(*model);
     viewer.ReleaseGl();
     SaveContext save;
-    if (!WriteImageFile(picture, files[1], *imageType, imageOptions, save)) {
+    if (!WriteImageFile(picture, options.outPath, *imageType, options.image, save)) {
         std::fprintf(stderr, "solvane-cli render: %s\n", save.error.c_str());
         return 1;
     }
-    if (times) {
+    if (options.times) {
         std::fprintf(stderr, "load %.3f s, prepare %.3f s, compile %.3f s, frame %.3f s, total %.3f s\n", loadSeconds,
                      prepareSeconds, compileSeconds, frameSeconds, Seconds(start));
     }
     return 0;
+}
+
+}  // namespace
+
+CommandRun AddRenderCommand(CLI::App& command)
+{
+    auto o = std::make_shared<RenderOptions>();
+    Settings& settings = o->settings;
+    command.add_option("FILE", o->modelPath, "the model to draw")->type_name("")->required();
+    command.add_option("OUT", o->outPath,
+                       "the image file to write, in the format its extension names: png, bmp (24 bit), jpg, pcx "
+                       "(8 bit, 256 colours by median cut), ppm or tga (24 bit)")
+        ->type_name("")
+        ->required()
+        ->check(ImageExtensionCheck());
+
+    const auto onOff = [&command](const std::string& name, uint8_t& target, const char* what) {
+        AddParsedOption(
+            command, name, [&target](std::string_view v) { return ParseSwitch(v, target); }, "on|off", "on or off",
+            std::string(what) + " (default " + (target ? "on" : "off") + ")");
+    };
+    AddParsedOption(
+        command, "--size", [o](std::string_view v) { return ParseSize(v, o->width, o->height); }, "WxH",
+        "WxH, each side a whole number from 1 to 8192", "picture size in pixels (default 1024x768)");
+    AddParsedOption(
+        command, "--mode",
+        [&settings](std::string_view v) {
+            if (v != "solid" && v != "wireframe" && v != "hidden") return false;
+            settings.solid = v == "solid";
+            settings.wireframe = v == "wireframe";
+            settings.hidden_lines = v == "hidden";
+            return true;
+        },
+        "solid|wireframe|hidden", "solid, wireframe or hidden", "drawing mode (default solid)");
+    AddParsedOption(
+        command, "--yaw", [o](std::string_view v) { return ParseNumber(v, o->yaw); }, "DEG", "a number of degrees",
+        "turn the model about the vertical axis");
+    AddParsedOption(
+        command, "--pitch", [o](std::string_view v) { return ParseNumber(v, o->pitch); }, "DEG",
+        "a number of degrees", "tilt the model about the horizontal axis, after --yaw");
+    onOff("--light", settings.light, "lighting");
+    onOff("--texturing", settings.texturing, "textures");
+    onOff("--axes", settings.axes, "coordinate axes");
+    onOff("--box", settings.bounding_box, "bounding box");
+    onOff("--pivot", settings.show_pivot, "pivot marker");
+    AddParsedOption(
+        command, "--depth-cue", [&settings](std::string_view v) { return ParseNumber(v, settings.depth_cue_factor); },
+        "F", "a number", "depth-cueing factor (default " + DefaultText(settings.depth_cue_factor) + ")");
+    AddParsedOption(
+        command, "--gamma",
+        [&settings](std::string_view v) {
+            float gamma = 0;
+            if (!ParseNumber(v, gamma) || gamma <= 0) return false;
+            settings.gamma_value = gamma;
+            return true;
+        },
+        "G", "a number above 0", "gamma correction (default " + DefaultText(settings.gamma_value) + ")");
+    AddParsedOption(
+        command, "--background",
+        [&settings](std::string_view v) {
+            std::array<float, 3> colour{};
+            if (!ParseColour(v, colour)) return false;
+            settings.bg_color_r = colour[0];
+            settings.bg_color_g = colour[1];
+            settings.bg_color_b = colour[2];
+            settings.depthCueColor = settings.Background();
+            return true;
+        },
+        "R,G,B", "three numbers separated by commas",
+        "background colour, each channel 0 to 1 (default " + DefaultText(settings.bg_color_r) + "," +
+            DefaultText(settings.bg_color_g) + "," + DefaultText(settings.bg_color_b) + ")");
+    command.add_flag("--ppm-ascii", o->ppmAscii, "write a .ppm as text samples (P3) instead of bytes (P6)");
+    AddParsedOption(
+        command, "--jpeg-quality",
+        [o](std::string_view v) {
+            double quality = 0;
+            if (!ParseNumber(v, quality) || quality < 1 || quality > 100 || quality != static_cast<int>(quality)) return false;
+            o->image.jpegQuality = static_cast<int>(quality);
+            return true;
+        },
+        "Q", "a whole number from 1 to 100", "JPEG quality (default 90)");
+    command.add_flag("--times", o->times, "print the time of each step on standard error");
+    return [o] { return RunRender(*o); };
 }
 
 }  // namespace solvane::cli

@@ -1,0 +1,352 @@
+// solvane-cli and the viewer program run as a user runs them. What info prints: one JSON object per
+// file in argument order, its text form and the encoding of both. The command lines: help and
+// version texts, usage errors (status 2, the culprit named on standard error), the accepted forms
+// of every option, and "--" before paths that begin with "-".
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+#include "viewer/headless_context.h"
+
+namespace solvane {
+namespace {
+
+using test::RunCommand;
+using test::ScratchDir;
+
+std::string Info(const std::string& arguments, int* status = nullptr)
+{
+    std::string out;
+    const int exit = RunCommand(std::string(SOLVANE_CLI_PATH) + " info " + arguments, &out);
+    if (status) *status = exit;
+    return out;
+}
+
+// ---- What info prints ------------------------------------------------------------------------
+
+TEST(Cli, InfoPrintsJsonPerFileInOrderAndFailsOnBadFiles)
+{
+    ScratchDir dir;
+    const std::string a = dir.Write("a.obj", "v 0 0 0\nv 2 0 0\nv 0 4 0\nf 1 2 3\n");
+    const std::string b = dir.Write("b.dat", "???");
+    int status = 0;
+    const std::string out = Info("--json " + a + " " + b, &status);
+    EXPECT_EQ(status, 1);
+    const auto newline = out.find('\n');
+    ASSERT_NE(newline, std::string::npos);
+    const std::string first = out.substr(0, newline);
+    const std::string second = out.substr(newline + 1);
+    EXPECT_NE(first.find("\"ok\":true"), std::string::npos) << first;
+    EXPECT_NE(first.find("\"format\":\"Wavefront 3D object\""), std::string::npos);
+    EXPECT_NE(first.find("\"faces\":1"), std::string::npos);
+    EXPECT_NE(first.find("\"bounds\":[0,2,0,4,0,0]"), std::string::npos) << first;
+    EXPECT_NE(first.find("\"meshes\":[{\"name\":\"Mesh1\""), std::string::npos);
+    EXPECT_NE(second.find("\"ok\":false"), std::string::npos);
+    EXPECT_NE(second.find("\"result\":101"), std::string::npos);
+    Info(a + " > /dev/null", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST(Cli, JsonIsUtf8WithPathsAsGivenAndWindows1252NamesConverted)
+{
+    ScratchDir dir;
+    // The library's material name is Windows-1252: "M\xfcller\x80" is "Müller€".
+    dir.Write("\xc3\x9c" "ber.mtl", "newmtl M\xfcller\x80\nKd 1 0 0\n");
+    const std::string utf8 = dir.Write("\xc3\x9c" "ber.obj", "mtllib x\nv 0 0 0\nusemtl M\xfcller\x80\nf 1 1 1\n");
+    const std::string latin1 = dir.Write("W\xfcst.obj", "v 0 0 0\n");
+    const std::string out = Info("--json '" + utf8 + "' '" + latin1 + "'");
+    EXPECT_NE(out.find("\"path\":\"" + utf8 + "\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"materialList\":[{\"name\":\"M\xc3\xbcller\xe2\x82\xac\""), std::string::npos) << out;
+    // A path that is not UTF-8 is read as Windows-1252 too.
+    EXPECT_NE(out.find("\"path\":\"" + (dir.Path() / "W\xc3\xbcst.obj").string() + "\""), std::string::npos) << out;
+    EXPECT_EQ(out.find("\\u00"), std::string::npos) << out;
+}
+
+TEST(Cli, TextPrintsNanAndInfiniteBoundsWhereJsonHasNull)
+{
+    ScratchDir dir;
+    const std::string path = dir.Write("inf.obj", "v inf 0 0\nv -inf 1 1\nv 0 nan 2\n");
+    const std::string text = Info(path);
+    EXPECT_NE(text.find("bounds:        x -inf .. inf, y 0 .. 1, z 0 .. 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("centre:        nan nan 1\n"), std::string::npos) << text;
+    const std::string json = Info("--json " + path);
+    EXPECT_NE(json.find("\"bounds\":[null,null,0,1,0,2],\"centroid\":[null,null,1]"), std::string::npos) << json;
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs `program arguments` through the shell, `environment` (such as "env -u DISPLAY") first.
+Outcome RunProgram(const std::string& program, const std::string& arguments, const std::string& environment = "")
+{
+    ScratchDir scratch;
+    const std::string errPath = (scratch.Path() / "stderr").string();
+    Outcome outcome;
+    outcome.status =
+        test::RunCommand(environment + " '" + program + "' " + arguments + " 2>'" + errPath + "'", &outcome.out);
+    std::ifstream err(errPath, std::ios::binary);
+    std::ostringstream text;
+    text << err.rdbuf();
+    outcome.err = text.str();
+    return outcome;
+}
+
+Outcome RunCli(const std::string& arguments)
+{
+    return RunProgram(SOLVANE_CLI_PATH, arguments);
+}
+
+// The path in single quotes, for the shell.
+std::string Quoted(const std::string& path)
+{
+    std::string quoted = "'";
+    quoted += path;
+    quoted += '\'';
+    return quoted;
+}
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+constexpr char kTriangle[] = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+
+// ---- Help and version -------------------------------------------------------------------------
+
+TEST(CliHelp, ProgramHelpListsEveryCommandOnStdout)
+{
+    for (const char* flag : {"--help", "-h", "help"}) {
+        SCOPED_TRACE(flag);
+        const Outcome run = RunCli(flag);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        for (const char* part : {"Usage: solvane-cli", "info", "image", "render", "help", "--version"}) {
+            EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
+        }
+    }
+}
+
+TEST(CliHelp, VersionNamesTheProgramAndTheProjectVersion)
+{
+    const Outcome run = RunCli("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "solvane-cli (Solvane Viewer) " SOLVANE_VERSION "\n");
+}
+
+TEST(CliHelp, NoArgumentsListsTheCommandsOnStderrWithStatusTwo)
+{
+    const Outcome run = RunCli("");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(Has(run.err, "render")) << run.err;
+}
+
+TEST(CliHelp, EachCommandHasItsOwnHelpNamingEveryArgument)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
+        {"info", {"FILE", "--json", "--apply OPS", "weld=TOL", "decimate=FACTOR", "scale=F"}},
+        {"image", {"FILE", "--json", "--out OUT", "png, bmp, jpg, pcx or tga"}},
+        {"render",
+         {"FILE", "OUT", "png, bmp (24 bit), jpg, pcx", "--ppm-ascii", "--jpeg-quality Q", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
+          "--light on|off", "--texturing on|off", "--axes on|off", "--box on|off", "--pivot on|off", "--depth-cue F",
+          "--gamma G", "--background R,G,B", "--times"}},
+    };
+    for (const auto& [command, arguments] : commands) {
+        SCOPED_TRACE(command);
+        const Outcome run = RunCli(command + " --help");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(Has(run.out, "Usage: solvane-cli " + command + " [OPTIONS]")) << run.out;
+        for (const std::string& argument : arguments) EXPECT_TRUE(Has(run.out, argument)) << argument << "\n" << run.out;
+        // Another command's options are not listed.
+        EXPECT_EQ(Has(run.out, "--gamma"), command == "render");
+        EXPECT_EQ(RunCli("help " + command).out, run.out);
+        EXPECT_EQ(RunCli(command + " -h").out, run.out);
+    }
+}
+
+// ---- Usage errors -----------------------------------------------------------------------------
+
+TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
+{
+    ScratchDir dir;
+    const std::string model = Quoted(dir.Write("t.obj", kTriangle));
+    const std::string render = "render " + model + " out.png ";
+    // Arguments, then the texts the error must contain.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"bogus", {"solvane-cli:", "'bogus'"}},
+        {"--bogus", {"solvane-cli:", "'--bogus'"}},
+        {"help bogus", {"'bogus'"}},
+        {"info --bogus " + model, {"solvane-cli info:", "--bogus"}},
+        {"info -odd.obj", {"unknown option '-odd.obj'", "'--'"}},
+        {"info", {"FILE"}},
+        {"info --apply smooth " + model, {"--apply", "'smooth'"}},
+        {"info --apply scale=0 " + model, {"--apply", "'scale=0'"}},
+        {"info --apply weld " + model, {"--apply", "'weld'"}},
+        {"info --apply=normals,decimate=x " + model, {"--apply", "'decimate=x'"}},
+        {"info " + model + " --apply", {"--apply"}},
+        {"image", {"solvane-cli image:", "FILE"}},
+        {"image " + model + " second.ppm", {"second.ppm"}},
+        {"image " + model + " --out", {"--out"}},
+        {"image " + model + " --out x.gif", {"--out", "x.gif", "names no image format"}},
+        {"render " + model, {"solvane-cli render:", "OUT"}},
+        {"render " + model + " out.gif", {"OUT", "out.gif", "names no image format"}},
+        {render + "--jpeg-quality 0", {"--jpeg-quality", "'0'"}},
+        {render + "--jpeg-quality 101", {"--jpeg-quality", "'101'"}},
+        {render + "--jpeg-quality 9.5", {"--jpeg-quality", "'9.5'"}},
+        {render + "extra.png", {"unexpected argument 'extra.png'"}},
+        {render + "-- -extra.png", {"unexpected argument '-extra.png'"}},
+        {render + "--bogus", {"--bogus"}},
+        {render + "--size 0x5", {"--size", "'0x5'"}},
+        {render + "--size 800", {"--size", "'800'"}},
+        {render + "--size 8193x10", {"--size", "'8193x10'"}},
+        {render + "--size 20x20x", {"--size", "'20x20x'"}},
+        {render + "--size=-4x4", {"--size", "'-4x4'"}},
+        {render + "--mode shaded", {"--mode", "'shaded'"}},
+        {render + "--yaw 30deg", {"--yaw", "'30deg'"}},
+        {render + "--yaw 3,5", {"--yaw", "'3,5'"}},
+        {render + "--pitch nan", {"--pitch", "'nan'"}},
+        {render + "--pitch 1e999", {"--pitch", "'1e999'"}},
+        {render + "--light yes", {"--light", "'yes'"}},
+        {render + "--texturing 1", {"--texturing", "'1'"}},
+        {render + "--gamma 0", {"--gamma", "'0'"}},
+        {render + "--gamma=-1", {"--gamma", "'-1'"}},
+        {render + "--depth-cue x", {"--depth-cue", "'x'"}},
+        {render + "--background 1,0", {"--background", "'1,0'"}},
+        {render + "--background 1,0,0,0", {"--background", "'1,0,0,0'"}},
+        {render + "--background 1/0/0", {"--background", "'1/0/0'"}},
+        {render + "--depth-cue", {"--depth-cue"}},
+    };
+    for (const auto& [arguments, parts] : cases) {
+        SCOPED_TRACE(arguments);
+        const Outcome run = RunCli(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        for (const std::string& part : parts) EXPECT_TRUE(Has(run.err, part)) << part << "\n" << run.err;
+        EXPECT_TRUE(Has(run.err, "--help")) << "no pointer to the usage\n" << run.err;
+    }
+}
+
+// Every form below parses; the model is missing, so the command stops at the load with status 1.
+TEST(CliUsage, AcceptedFormsReachTheCommand)
+{
+    ScratchDir dir;
+    const std::string missing = Quoted((dir.Path() / "missing.obj").string());
+    const std::string render = "render " + missing + " out.png ";
+    const std::vector<std::string> cases = {
+        render + "--yaw -30 --pitch=-20.5",
+        render + "--yaw +1e1 --pitch .5",
+        render + "--size=64x48 --size 8192x1",
+        render + "--background 0.1,0.2,0.3 --gamma 2.2 --depth-cue 0.5",
+        render + "--background=-1,0,1e0",
+        render + "--light off --texturing on --axes off --box off --pivot on --mode wireframe --times",
+        render + "--mode hidden --mode solid",
+        "render --size 64x48 " + missing + " --yaw 5 out.png",
+        "info " + missing + " --json",
+        "info --apply normals --apply=invert-normals,triangulate,tessellate,weld=0.5,decimate=0.1,scale=2 " + missing,
+        "image " + missing + " --out out.ppm --json",
+    };
+    for (const std::string& arguments : cases) {
+        SCOPED_TRACE(arguments);
+        const Outcome run = RunCli(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_FALSE(Has(run.err, "--help")) << run.err;
+    }
+}
+
+TEST(CliUsage, RepeatedApplyRunsInTheOrderGiven)
+{
+    ScratchDir dir;
+    // The first two vertices lie 0.5 apart: a weld within 0.6 merges them before scaling, not after.
+    const std::string obj = dir.Write("near.obj", "v 0 0 0\nv 0.5 0 0\nv 0 4 0\nf 1 2 3\n");
+    EXPECT_TRUE(Has(RunCli("info --json --apply weld=0.6 --apply=scale=2 '" + obj + "'").out, "\"vertices\":2,"));
+    EXPECT_TRUE(Has(RunCli("info --json --apply scale=2 --apply weld=0.6 '" + obj + "'").out, "\"vertices\":3,"));
+}
+
+TEST(CliUsage, DoubleDashEndsTheOptionsBeforeOrAfterPaths)
+{
+    ScratchDir dir;
+    dir.Write("-odd.obj", kTriangle);
+    const std::string plain = dir.Write("plain.obj", kTriangle);
+    const std::string cd = "cd '" + dir.Path().string() + "' && ";
+    for (const std::string& arguments : {std::string("info --json plain.obj -- -odd.obj"),
+                                         std::string("info --json -- plain.obj -odd.obj")}) {
+        SCOPED_TRACE(arguments);
+        std::string out;
+        EXPECT_EQ(test::RunCommand(cd + "'" + SOLVANE_CLI_PATH + "' " + arguments, &out), 0);
+        EXPECT_TRUE(Has(out, "{\"path\":\"plain.obj\",\"ok\":true")) << out;
+        EXPECT_TRUE(Has(out, "{\"path\":\"-odd.obj\",\"ok\":true")) << out;
+    }
+    std::string out;
+    EXPECT_EQ(test::RunCommand(cd + "'" + SOLVANE_CLI_PATH + "' image -- -odd.obj", &out), 1);
+    EXPECT_TRUE(Has(out, "-odd.obj")) << out;
+}
+
+// ---- Values reach the frame -------------------------------------------------------------------
+
+TEST(CliRender, SizeAndBackgroundReachThePicture)
+{
+    ScratchDir dir;
+    const std::string obj = dir.Write("t.obj", kTriangle);
+    const std::string png = (dir.Path() / "out.png").string();
+    const Outcome run = RunCli("render '" + obj + "' '" + png +
+                               "' --size=40x30 --background 1,0,0 --gamma 1 --axes off --box off --yaw -30");
+    if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
+    ASSERT_EQ(run.status, 0) << run.err;
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPng(png, width, height, rgb));
+    EXPECT_EQ(width, 40);
+    EXPECT_EQ(height, 30);
+    ASSERT_EQ(rgb.size(), 40u * 30u * 3u);
+    // The top-left corner is background.
+    EXPECT_GE(rgb[0], 250);
+    EXPECT_LE(rgb[1], 5);
+    EXPECT_LE(rgb[2], 5);
+}
+
+// ---- The viewer program -----------------------------------------------------------------------
+
+#ifdef SOLVANE_GUI_PATH
+constexpr char kNoDisplay[] = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+
+TEST(ViewerCommandLine, HelpAndVersionAnswerWithoutADisplay)
+{
+    for (const char* arguments : {"--help", "-h", "model.obj --help"}) {
+        SCOPED_TRACE(arguments);
+        const Outcome run = RunProgram(SOLVANE_GUI_PATH, arguments, kNoDisplay);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(Has(run.out, "Usage: solvane [OPTIONS] [--] [MODEL]")) << run.out;
+        EXPECT_TRUE(Has(run.out, "--version")) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+    const Outcome run = RunProgram(SOLVANE_GUI_PATH, "--version", kNoDisplay);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "solvane (Solvane Viewer) " SOLVANE_VERSION "\n");
+}
+
+TEST(ViewerCommandLine, UnknownOptionsAreRefusedWhileQtOptionsPass)
+{
+    // Qt's offscreen platform needs no display; the program stops before it opens a window.
+    for (const char* arguments : {"--bogus", "-platform offscreen -odd.obj", "-style Fusion --bogus"}) {
+        SCOPED_TRACE(arguments);
+        const Outcome run = RunProgram(SOLVANE_GUI_PATH, arguments, "env QT_QPA_PLATFORM=offscreen");
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        const std::string culprit = Has(arguments, "-odd.obj") ? "'-odd.obj'" : "'--bogus'";
+        EXPECT_TRUE(Has(run.err, "unknown option " + culprit)) << run.err;
+        EXPECT_TRUE(Has(run.err, "solvane -- ")) << run.err;
+        EXPECT_FALSE(Has(run.err, "-platform")) << run.err;
+        EXPECT_FALSE(Has(run.err, "'-style'")) << run.err;
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace solvane
