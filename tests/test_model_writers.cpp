@@ -4,6 +4,7 @@
 // its textures.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -17,6 +18,7 @@
 #include "formats/studio3ds.h"
 #include "formats/xfile.h"
 #include "image/image.h"
+#include "viewer/headless_context.h"
 #include "tests/model_round_trip.h"
 
 namespace solvane::test {
@@ -514,6 +516,67 @@ TEST(ModelWriters, QuakeFormatsKeepEveryKeyFrame)
             EXPECT_EQ(back.model->subMeshes[0].name, "stand");
             EXPECT_EQ(back.model->subMeshes[0].frames[2].name, "run3");
         }
+    }
+}
+
+// The .glb file: its header and chunks add up, its JSON names what a glTF reader needs, and its
+// embedded PNG is the texture's picture, row 0 first (where v = 0 samples, the top of a glTF image).
+TEST(ModelWriters, GlbChunksAndEmbeddedTexture)
+{
+    auto model = Grid(3, 2, false);
+    model->textures = {Picture(5, 3, 9)};
+    model->textures[0].name = "skin.bmp";
+    model->materials = {Material{"painted", {0.2f, 0.4f, 0.6f}, {}, {}, 0.25f, 0}};
+    model->hasColor = model->hasTransparency = 1;
+    model->subMeshes[0].faceMaterials.assign(6, 0);
+    ScratchDir scratch;
+    const std::string path = (scratch.Path() / "toy.glb").string();
+    SaveContext ctx;
+    ASSERT_TRUE(WriteGlbFile(*model, path, ctx)) << ctx.error;
+    const std::string bytes = ReadText(path);
+    const auto u32 = [&bytes](size_t at) {
+        uint32_t value = 0;
+        for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+        return value;
+    };
+    ASSERT_GE(bytes.size(), 28u);
+    EXPECT_EQ(bytes.substr(0, 4), "glTF");
+    EXPECT_EQ(u32(4), 2u);
+    EXPECT_EQ(u32(8), bytes.size());
+    const uint32_t jsonLength = u32(12);
+    EXPECT_EQ(bytes.substr(16, 4), "JSON");
+    EXPECT_EQ(jsonLength % 4, 0u);
+    const std::string json = bytes.substr(20, jsonLength);
+    const size_t bin = 20 + jsonLength;
+    ASSERT_LE(bin + 8, bytes.size());
+    EXPECT_EQ(bytes.substr(bin + 4, 4), std::string("BIN\0", 4));
+    EXPECT_EQ(bin + 8 + u32(bin), bytes.size());
+    for (const char* part : {"\"version\":\"2.0\"", "\"POSITION\":", "\"min\":[0,0,0]", "\"max\":[3,2,0.03]",
+                             "\"TEXCOORD_0\":", "\"baseColorFactor\":[0.2,0.4,0.6,0.75]", "\"alphaMode\":\"BLEND\"",
+                             "\"mimeType\":\"image/png\"", "\"byteLength\":"}) {
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+    }
+    // The image's buffer view, found by its number among the views.
+    const auto number = [&json](size_t from, const char* key) {
+        const size_t at = json.find(key, from);
+        return at == std::string::npos ? size_t{0} : static_cast<size_t>(std::atoll(json.c_str() + at + std::strlen(key)));
+    };
+    const size_t imageView = number(json.find("\"images\""), "\"bufferView\":");
+    size_t view = json.find("\"bufferViews\":[");
+    for (size_t v = 0; v <= imageView; ++v) view = json.find("{\"buffer\":0", view + 1);
+    const size_t offset = number(view, "\"byteOffset\":"), length = number(view, "\"byteLength\":");
+    ASSERT_LE(bin + 8 + offset + length, bytes.size());
+    const std::string png = bytes.substr(bin + 8 + offset, length);
+    ScratchDir pictures;
+    const std::string pngPath = pictures.Write("t.png", png);
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPng(pngPath, width, height, rgb));
+    EXPECT_EQ(width, 5);
+    EXPECT_EQ(height, 3);
+    EXPECT_EQ(rgb, model->textures[0].pixels);
+    if (HaveAssimp()) {
+        EXPECT_TRUE(AssimpReads(path, true));
     }
 }
 
