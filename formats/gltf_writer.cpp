@@ -1,4 +1,4 @@
-// glTF 2.0 binary writer (the Khronos glTF 2.0 specification, "GLB File Format"): a 12-byte
+// glTF 2.0 binary writer (Khronos glTF 2.0, section "GLB File Format"): a 12-byte
 // header, a JSON chunk describing the scene and a BIN chunk holding the vertex attributes, the
 // indices and the embedded PNG images. The layout is worked out first, so the JSON goes out before
 // the binary data is streamed after it.
@@ -249,7 +249,7 @@ bool WriteGlbFile(const Model& model, const std::string& path, SaveContext& ctx)
         const Accessor& accessor = accessors[a];
         json.Raw(a ? "," : "").Raw("{\"bufferView\":").Int(accessor.view).Raw(",\"componentType\":");
         json.Int(accessor.componentType).Raw(",\"count\":").Int(accessor.count).Raw(",\"type\":\"").Raw(accessor.type).Raw("\"");
-        // POSITION accessors carry their bounds, as the specification requires.
+        // POSITION accessors carry their bounds, as glTF 2.0 requires.
         for (const MeshLayout& layout : layouts) {
             if (layout.position != static_cast<int>(a)) continue;
             json.Raw(",\"min\":[").Number(layout.low[0]).Raw(",").Number(layout.low[1]).Raw(",").Number(layout.low[2]);

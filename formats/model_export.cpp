@@ -203,6 +203,20 @@ std::vector<ExportMesh> SplitExportMesh(const ExportMesh& mesh, int64_t maxVerti
 {
     if (!compact && mesh.VertexCount() <= maxVertices && mesh.FaceCount() <= maxFaces) return {mesh};
     std::vector<ExportMesh> pieces;
+    // Vertices without faces (a point cloud) go in runs of maxVertices.
+    if (mesh.FaceCount() == 0) {
+        for (int64_t first = 0; first < mesh.VertexCount(); first += maxVertices) {
+            ExportMesh run;
+            run.source = mesh.source;
+            run.faceOffsets.push_back(0);
+            const int64_t last = std::min<int64_t>(first + maxVertices, mesh.VertexCount());
+            run.vertexSource.assign(mesh.vertexSource.begin() + first, mesh.vertexSource.begin() + last);
+            if (mesh.HasTexCoords() && mesh.faceTexCoordIndices.empty())
+                run.texCoords.assign(mesh.texCoords.begin() + 2 * first, mesh.texCoords.begin() + 2 * last);
+            pieces.push_back(std::move(run));
+        }
+        return pieces;
+    }
     ExportMesh piece;
     std::unordered_map<uint32_t, uint32_t> local;  // vertex of the mesh -> vertex of the piece
     const auto start = [&] {

@@ -200,10 +200,6 @@ bool Write3dsFile(const Model& model, const std::string& path, SaveContext& ctx)
             objectSourceNames.push_back(model.subMeshes[s].name);
         }
     }
-    // A sub-mesh whose vertices no face uses still fits in one object only when it is small.
-    for (const ExportMesh& object : objects) {
-        if (object.VertexCount() > kMaxCount) return ExceedsFormatLimit(ctx, kMaxCount, "vertices in an object");
-    }
     const std::vector<std::string> objectNames = UniqueNames(objectSourceNames, "Object", kMaxObjectName, NameRule::Any);
 
     std::vector<Material> materials = model.materials;

@@ -281,6 +281,15 @@ TEST(ModelWriters, BigSubMeshesAreSplitWhereTheFormatCountsIn16Bits)
         EXPECT_LE(mesh.FaceCount(), 65535);
     }
 
+    // A point cloud too: its vertices in runs of 65535.
+    auto cloud = NewModel(1);
+    cloud->subMeshes[0].vertices.assign(70000 * 3, 0.5f);
+    ASSERT_TRUE(RoundTrip(*cloud, Writer("3ds"), scratch.Path(), "cloud"));
+    back = Load((scratch.Path() / "cloud.3ds").string());
+    ASSERT_NE(back.model, nullptr);
+    ASSERT_EQ(back.model->SubMeshCount(), 2);
+    EXPECT_EQ(back.model->subMeshes[0].VertexCount() + back.model->subMeshes[1].VertexCount(), 70000);
+
     const auto medium = Grid(80, 60, true);  // 4941 vertices
     EXPECT_TRUE(RoundTrip(*medium, Writer("md3"), scratch.Path(), "grid"));
     back = Load((scratch.Path() / "grid.md3").string());
