@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 #include "core/format_id.h"
 #include "core/writer_output.h"
@@ -67,7 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Rows are written as they are kept (bottom first, except PCX) so that each reader's own order
     // comes back; the PCX reader keeps the top first, so its pictures are written that way.
     const solvane::ImageRows rows{image->pixels.data(), image->width, image->height, kReaders[reader] == Format::Pcx};
-    const bool fewColors = solvane::QuantizeColors(rows).palette.size() <= 256;
+    // PCX keeps the colours exactly only when there are at most 256 of them.
+    std::unordered_set<uint32_t> colors;
+    for (size_t i = 0; i < image->pixels.size() && colors.size() <= 256; i += 3)
+        colors.insert((uint32_t{image->pixels[i]} << 16) | (uint32_t{image->pixels[i + 1]} << 8) | image->pixels[i + 2]);
+    const bool fewColors = colors.size() <= 256;
 
     for (const solvane::ImageWriterRow& row : solvane::kImageWriterRows) {
         const std::string path = solvane::FuzzScratchPath(row.type == solvane::ImageFileType::PpmAscii ? "out.txt.ppm"
