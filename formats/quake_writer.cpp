@@ -132,6 +132,10 @@ bool WriteMd2File(const Model& model, const std::string& path, SaveContext& ctx)
         skinWidth = model.textures[static_cast<size_t>(skin)].width;
         skinHeight = model.textures[static_cast<size_t>(skin)].height;
     }
+    // An MD2 read without its skin keeps its coordinates in skin pixels: they are written as they
+    // are. Other coordinates are fractions of the skin.
+    const bool inPixels = model.formatId == Format::Md2 && model.textures.empty();
+    const int32_t scaleU = inPixels ? 1 : skinWidth, scaleV = inPixels ? 1 : skinHeight;
 
     // Texture coordinates in skin pixels, each distinct pair once; triangles of sub-meshes
     // without coordinates use (0, 0).
@@ -157,7 +161,7 @@ bool WriteMd2File(const Model& model, const std::string& path, SaveContext& ctx)
                 triangle.vertex[k] = static_cast<uint16_t>(base + corners[k]);
                 const float u = tex ? mesh.texCoords[2 * size_t{tex[k]}] : 0.0f;
                 const float v = tex ? mesh.texCoords[2 * size_t{tex[k]} + 1] : 0.0f;
-                triangle.st[k] = stFor(PixelCoordinate(u, skinWidth), PixelCoordinate(v, skinHeight));
+                triangle.st[k] = stFor(PixelCoordinate(u, scaleU), PixelCoordinate(v, scaleV));
             }
             tris.push_back(triangle);
         }
