@@ -36,10 +36,13 @@ constexpr SettingBinding Quality(int32_t quality, bool fallback = false)
 constexpr CommandRow kCommands[] = {
     // File
     {.number = Open, .menu = kFile, .text = "&Open...", .handler = commands::Open, .alias = ButtonOpen,
-     .button = {1, "Open", "Open File"}},
+     .button = {1, "Open", "Open File"}, .shortcut = "Ctrl+O"},
+    {.number = SaveAs, .menu = kFile, .text = "&Save As...", .availability = WithModel, .alias = ButtonSave,
+     .button = {2, "Save", "Save File"}},
     {.number = Close, .menu = kFile, .text = "&Close", .availability = WithModel, .handler = commands::Close,
-     .alias = ButtonClose},
-    {.number = Quit, .menu = kFile, .text = "&Quit", .separatorBefore = true, .handler = commands::Quit},
+     .alias = ButtonClose, .shortcut = "Ctrl+W"},
+    {.number = Quit, .menu = kFile, .text = "&Quit", .separatorBefore = true, .handler = commands::Quit,
+     .shortcut = "Ctrl+Q"},
 
     // Display
     {.number = ResetView, .menu = kDisplay, .text = "Reset View", .separatorBefore = true,
@@ -137,6 +140,9 @@ constexpr CommandRow kCommands[] = {
 
     // Help
     {.number = HardwareReport, .menu = kHelp, .text = "3D Hardware Report...", .handler = commands::HardwareReport},
+    {.number = UserGuide, .menu = kHelp, .text = "Online User's Guide...", .separatorBefore = true,
+     .handler = commands::UserGuide, .shortcut = "F1"},
+    {.number = Faq, .menu = kHelp, .text = "Online FAQ...", .handler = commands::Faq},
     {.number = About, .menu = kHelp, .text = "A&bout...", .separatorBefore = true, .handler = commands::About},
 };
 
@@ -174,6 +180,11 @@ bool IsChecked(const CommandRow& row, const Settings& settings)
         if (other.group == row.group && Holds(other.setting, settings)) return false;
     }
     return true;
+}
+
+bool IsAvailableYet(const CommandRow& row)
+{
+    return row.kind != CommandKind::Push || row.handler != nullptr;
 }
 
 void ApplySetting(const CommandRow& row, Settings& settings)

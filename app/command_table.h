@@ -1,6 +1,6 @@
 // The command table: every command of the menus and the toolbar as one row of data (number, menu
 // place and text, toolbar alias and button, push / toggle / radio group, the setting it changes,
-// whether it needs a model, and its handler). The window builds its menus and toolbar from the
+// whether it needs a model, its handler and its keyboard shortcut). The window builds its menus and toolbar from the
 // rows, dispatches command numbers through them and sets check marks and enabled states from
 // them. A new command is one row here and one handler in app/commands/.
 #pragma once
@@ -30,6 +30,7 @@ constexpr int BoundingBox = 40025;
 constexpr int Wireframe = 40027;
 constexpr int Solid = 40028;
 constexpr int About = 40030;
+constexpr int SaveAs = 40033;
 constexpr int DepthCueOff = 40051;  // 40051..40061: the depth-cueing entries
 constexpr int DepthCue99 = 40061;
 constexpr int MaterialDialog = 40062;
@@ -40,6 +41,7 @@ constexpr int Texturing = 40103;
 constexpr int FlyMode = 40110;
 constexpr int ResetView = 40111;
 constexpr int AlwaysOnTop = 40113;
+constexpr int UserGuide = 40131;
 constexpr int InvertNormals = 40136;
 constexpr int GammaCorrection = 40169;
 constexpr int DepthCueColor = 40173;
@@ -54,6 +56,7 @@ constexpr int Triangulate = 40233;
 constexpr int QualityVeryHigh = 40235;
 constexpr int QualityHigh = 40236;
 constexpr int PivotCenter = 40238;
+constexpr int Faq = 40241;
 constexpr int HardwareReport = 40242;
 
 // Toolbar buttons and the other short aliases of menu commands.
@@ -69,6 +72,7 @@ constexpr int ButtonBox = 9;
 constexpr int ButtonPivot = 10;
 constexpr int ButtonSpin = 11;
 constexpr int ButtonTexture = 13;
+constexpr int ButtonSave = 15;
 constexpr int ButtonLight = 16;
 constexpr int ButtonRotate = 17;
 constexpr int ButtonFly = 18;
@@ -130,6 +134,8 @@ struct ToolbarButton {
     const char* tooltip = nullptr;
 };
 
+// A push row without a handler is a command still to come: it has no menu item yet, and its
+// toolbar button is shown greyed.
 struct CommandRow {
     int number = 0;
     // The menu the item sits in, as the menu texts from the menu bar down joined by "/". A submenu
@@ -145,6 +151,9 @@ struct CommandRow {
     CommandHandler handler = nullptr;
     int alias = 0;  // short command number (1..18), 0 for none
     ToolbarButton button{};
+    // The menu item's keyboard accelerator in QKeySequence's portable text ("Ctrl+O"); null for
+    // none.
+    const char* shortcut = nullptr;
 };
 
 // Every command, in menu order.
@@ -155,5 +164,7 @@ const CommandRow* FindCommand(int number);
 bool IsChecked(const CommandRow& row, const Settings& settings);
 // A toggle flips its flag; a radio row sets its group's fields so that it alone is chosen.
 void ApplySetting(const CommandRow& row, Settings& settings);
+// Whether the row does anything yet (see CommandRow).
+bool IsAvailableYet(const CommandRow& row);
 
 }  // namespace solvane

@@ -1,5 +1,6 @@
-// The program's own dialog boxes: the error box, the status boxes, the loading box, the gamma
-// dialog, the About and hardware-report boxes, and the file and colour choosers.
+// The program's own dialog boxes: the error box, the status boxes, the loading and saving boxes,
+// the gamma dialog, the About and hardware-report boxes, and the colour chooser (the file choosers
+// are in choosers.h).
 #pragma once
 
 #include <QDialog>
@@ -17,9 +18,17 @@ class QCheckBox;
 
 namespace solvane {
 
-// White text on red 25, green 30, blue 43.
+// White text on red 25, green 30, blue 43; check boxes, radio buttons and edit fields keep their
+// light base with dark marks. Call it on every dialog of the program.
 void ApplyDialogLook(QWidget* dialog);
-// Puts a parameter dialog inside the main window's bottom-left corner.
+// Where a parameter dialog's frame puts its bottom-left corner: at the main window's left plus
+// the frame width, and its bottom minus the frame height minus the tool band's height.
+QPoint ParameterDialogCorner(QWidget* mainWindow, int toolBandHeight);
+// Centres a message-type box (error, status, loading, saving, About, hardware report) over the
+// main window that owns mainWindow; call it when the box is built, before it is shown.
+void CentreOverMainWindow(QWidget* box, QWidget* mainWindow);
+// Puts a parameter dialog (scale, decimate, gamma, texture map, background, HTML export) there;
+// call it before showing the dialog. The frame the window manager adds later is allowed for.
 void PlaceAtBottomLeft(QWidget* dialog, QWidget* mainWindow, int toolBandHeight);
 
 // The modal "Error Encountered..." box; with fatal set the process ends with -1 afterwards.
@@ -45,6 +54,24 @@ private:
 // Shows the box with message, runs work (which may report progress through the box), restores
 // "Status:" and closes the box.
 void RunStatusTask(QWidget* parent, const QString& message, const std::function<void(StatusBox&)>& work);
+// The same with the choice of box: UI_STATUS with its progress bar, or UI_STATUS_NOPROGRESS with
+// the text alone (for work that cannot tell how far it is).
+enum class StatusProgress { Bar, None };
+void RunStatusTask(QWidget* parent, const QString& message, StatusProgress progress,
+                   const std::function<void(StatusBox&)>& work);
+
+// "Saving File Status...": "Saving File, One Moment Please..." with a 0..500 progress bar.
+class SavingBox : public QDialog {
+public:
+    explicit SavingBox(QWidget* parent);
+    QProgressBar* Progress() const { return progress_; }
+    void SetProgress(int value);
+
+private:
+    QProgressBar* progress_;
+};
+// Shows the saving box while work writes the file on the interface thread, then closes it.
+void RunSavingTask(QWidget* parent, const std::function<void(SavingBox&)>& work);
 
 // "Loading Status..." with a 0..1000 progress bar and Cancel.
 class LoadingBox : public QDialog {
@@ -63,13 +90,10 @@ private:
 float RunGammaDialog(QWidget* parent, QWidget* mainWindow, int toolBandHeight, float gamma,
                      const std::function<void(float)>& apply);
 
+// "About Solvane...": the program's picture, version, and the web and mail links, which open in
+// the desktop's browser and mail program.
 void ShowAboutBox(QWidget* parent);
 void ShowHardwareReport(QWidget* parent, const QString& report);
-
-// "Solvane Open 3D File": the chosen path, or nothing when cancelled.
-std::optional<QString> ChooseModelToOpen(QWidget* parent, const QString& directory);
-// The filter list of the open-model chooser.
-QStringList OpenModelFilters();
 
 // The colour chooser: black to start with, 16 custom colours preset; three floats 0..1.
 std::optional<std::array<float, 3>> ChooseColor(QWidget* parent);

@@ -3,12 +3,15 @@
 #include <GL/gl.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -21,6 +24,7 @@
 
 #include "app/dialogs.h"
 #include "app/settings_store.h"
+#include "app/toolbar_icons.h"
 #include "app/view_widget.h"
 #include "core/format_id.h"
 #include "core/mesh_ops.h"
@@ -44,6 +48,7 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
 {
     setObjectName("MainWindow");
     setWindowTitle("Solvane Viewer");
+    setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     view_ = new ViewWidget(settings_, this);
     setCentralWidget(view_);
@@ -91,13 +96,23 @@ QMenu* MainWindow::MenuAt(const QString& path, bool& separatorBefore, std::map<Q
 void MainWindow::BuildMenus()
 {
     std::map<QString, QMenu*> menus;
+    // The rows of a radio group share one exclusive action group, which also makes their menu
+    // items show radio marks rather than check boxes.
+    std::map<RadioGroup, QActionGroup*> groups;
     for (const CommandRow& row : CommandTable()) {
+        if (!IsAvailableYet(row)) continue;
         bool separatorBefore = row.separatorBefore;
         QMenu* menu = MenuAt(QString::fromUtf8(row.menu), separatorBefore, menus);
         if (separatorBefore && !menu->isEmpty()) menu->addSeparator();
         QAction* action = menu->addAction(QString::fromUtf8(row.text));
         action->setObjectName(QString("menu_%1").arg(row.number));
         action->setCheckable(row.kind != CommandKind::Push);
+        if (row.shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut), QKeySequence::PortableText));
+        if (row.kind == CommandKind::Radio) {
+            QActionGroup*& group = groups[row.group];
+            if (!group) group = new QActionGroup(this);
+            group->addAction(action);
+        }
         const int number = row.number;
         connect(action, &QAction::triggered, this, [this, number] { DispatchCommand(number); });
         menuActions_[number] = action;
@@ -120,7 +135,14 @@ void MainWindow::BuildBands()
     // The tool band: the rows with a button, by slot; a gap in the slots is a separator.
     toolBand_ = new QToolBar("Tools", this);
     toolBand_->setObjectName("ToolBand");
-    toolBand_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBand_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolBand_->setIconSize(QSize(kToolIconSize, kToolIconSize));
+    // Labels a point smaller than the menus and no gaps between buttons: all eighteen slots fit
+    // the window's first-start width.
+    QFont labelFont = toolBand_->font();
+    labelFont.setPointSizeF(std::max(6.0, labelFont.pointSizeF() - 1.0));
+    toolBand_->setFont(labelFont);
+    toolBand_->layout()->setSpacing(0);
     std::vector<const CommandRow*> rows;
     for (const CommandRow& row : CommandTable()) {
         if (row.button.slot != 0) rows.push_back(&row);
@@ -132,7 +154,7 @@ void MainWindow::BuildBands()
     for (const CommandRow* row : rows) {
         if (previousSlot != 0 && row->button.slot > previousSlot + 1) toolBand_->addSeparator();
         previousSlot = row->button.slot;
-        QAction* action = toolBand_->addAction(QString::fromUtf8(row->button.label));
+        QAction* action = toolBand_->addAction(ToolbarIcon(row->button.label), QString::fromUtf8(row->button.label));
         action->setObjectName(QString("button_%1").arg(row->alias));
         action->setToolTip(QString::fromUtf8(row->button.tooltip));
         action->setCheckable(row->kind != CommandKind::Push);
@@ -230,7 +252,8 @@ void MainWindow::SetChecked(int command, bool on)
 void MainWindow::UpdateCommandStates()
 {
     for (const CommandRow& row : CommandTable()) {
-        const bool enabled = row.availability == Availability::Always || model_ != nullptr;
+        const bool enabled =
+            IsAvailableYet(row) && (row.availability == Availability::Always || model_ != nullptr);
         if (QAction* action = MenuAction(row.number)) action->setEnabled(enabled);
         if (QAction* button = ToolButton(row.alias)) button->setEnabled(enabled);
     }
@@ -393,7 +416,7 @@ void MainWindow::CloseModel()
 void MainWindow::DispatchCommand(int received)
 {
     const CommandRow* row = FindCommand(received);
-    if (!row) return;  // unknown numbers are ignored
+    if (!row || !IsAvailableYet(*row)) return;  // unknown numbers and commands still to come are ignored
     if (row->availability == Availability::WithModel && !model_) return;
     if (row->kind != CommandKind::Push) {
         ApplySetting(*row, settings_);

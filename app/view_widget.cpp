@@ -1,6 +1,7 @@
 #include "app/view_widget.h"
 
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QOpenGLContext>
 
 namespace solvane {
@@ -54,8 +55,9 @@ void ViewWidget::ReleaseGl()
 
 void ViewWidget::resizeGL(int width, int height)
 {
-    const qreal ratio = devicePixelRatioF();
-    viewer_.ResizeView(static_cast<int>(width * ratio), static_cast<int>(height * ratio));
+    // The framebuffer has the widget's size in device pixels, rounded as Qt sizes it.
+    const QSize device = QSize(width, height) * devicePixelRatioF();
+    viewer_.ResizeView(device.width(), device.height());
 }
 
 void ViewWidget::paintGL()
@@ -81,6 +83,8 @@ void ViewWidget::mousePressEvent(QMouseEvent* event)
         repaint = LeftButtonDown(viewer_.camera, settings, viewer_.view, p.x(), p.y(), Tick());
     } else if (event->button() == Qt::RightButton) {
         repaint = RightButtonDown(viewer_.camera, p.x(), p.y());
+    } else if (event->button() == Qt::MiddleButton) {
+        repaint = MiddleButtonDown(viewer_.camera, p.x(), p.y());
     }
     if (repaint) update();
 }
@@ -94,8 +98,29 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
         repaint = LeftButtonUp(viewer_.camera, settings, p.x(), p.y(), Tick());
     } else if (event->button() == Qt::RightButton) {
         repaint = RightButtonUp(viewer_.camera, p.x(), p.y());
+    } else if (event->button() == Qt::MiddleButton) {
+        repaint = MiddleButtonUp(viewer_.camera, p.x(), p.y());
+        RelocatePivot();
     }
     if (repaint || viewer_.camera.spinning) update();
+}
+
+void ViewWidget::wheelEvent(QWheelEvent* event)
+{
+    wheelUnits_ += event->angleDelta().y();
+    const int steps = wheelUnits_ / kWheelStepUnits;
+    wheelUnits_ -= steps * kWheelStepUnits;
+    if (WheelSteps(viewer_.camera, viewer_.settings(), steps)) {
+        RelocatePivot();
+        update();
+    }
+    event->accept();
+}
+
+void ViewWidget::RelocatePivot()
+{
+    if (!initialised_) return;
+    WithContext([this] { viewer_.LocatePivot(); });
 }
 
 void ViewWidget::mouseMoveEvent(QMouseEvent* event)

@@ -1,5 +1,5 @@
-// The GL surface of the main window: a thin QOpenGLWidget that hands painting, resizing and the
-// mouse to the viewer.
+// The GL surface of the main window: a thin QOpenGLWidget that hands painting, resizing, the mouse
+// and its wheel to the viewer.
 #pragma once
 
 #include <QElapsedTimer>
@@ -31,15 +31,21 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // One step of the wheel zooms (rotate mode) or flies one step (fly mode).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void ReleaseGl();
     QPoint DevicePoint(const QPointF& position) const;
+    // The trackball turns about the pivot's place in the window: find it again after the view
+    // offset changed.
+    void RelocatePivot();
 
     Viewer viewer_;
     QElapsedTimer clock_;
     bool initialised_ = false;
     int frames_ = 0;
+    int wheelUnits_ = 0;  // wheel rotation not yet a whole step (fine-grained wheels, touchpads)
 };
 
 }  // namespace solvane

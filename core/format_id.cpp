@@ -35,10 +35,31 @@ constexpr ExtensionEntry kModelExtensions[] = {
     {"3DM", Format::Rhino}, {"3D2", Format::StereoCad}, {"3DS", Format::Studio3ds},
 };
 
-constexpr ExtensionEntry kImageExtensions[] = {
-    {"BMP", Format::Bmp}, {"IFF", Format::Iff}, {"JPG", Format::Jpeg}, {"PCX", Format::Pcx},
-    {"TGA", Format::Tga}, {"PPM", Format::Ppm}, {"RGB", Format::SgiRgb},
+struct ImageExtension {
+    const char* extension;
+    FormatId id;
+    bool chosen;  // offered by the image choosers (SGI RGB is only ever named by models)
 };
+
+constexpr ImageExtension kImageExtensions[] = {
+    {"BMP", Format::Bmp, true}, {"IFF", Format::Iff, true}, {"JPG", Format::Jpeg, true},
+    {"PCX", Format::Pcx, true}, {"TGA", Format::Tga, true}, {"PPM", Format::Ppm, true},
+    {"PNG", Format::Png, true}, {"RGB", Format::SgiRgb, false},
+};
+
+FormatId ImageIdOf(std::string_view extension, bool chosenOnly)
+{
+    for (const ImageExtension& entry : kImageExtensions) {
+        if ((entry.chosen || !chosenOnly) && EqualNoCase(extension, entry.extension)) return entry.id;
+    }
+    return Format::Unknown;
+}
+
+std::string_view Unquoted(std::string_view path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') return path.substr(1, path.size() - 2);
+    return path;
+}
 
 struct Description {
     const char* extension;
@@ -93,10 +114,22 @@ FormatId FormatFromExtension(std::string_view extension)
 FormatId ImageFormatFromName(std::string_view name)
 {
     const std::string_view extension = PathExtension(name);
-    for (const ExtensionEntry& entry : kImageExtensions) {
-        if (EqualNoCase(extension, entry.extension)) return entry.id;
-    }
-    return Format::Unknown;
+    return extension.empty() ? Format::Unknown : ImageIdOf(extension, false);
+}
+
+FormatId ImageFormatForChosenFile(std::string_view path)
+{
+    path = Unquoted(path);
+    return path.size() < 3 ? Format::Unknown : ImageIdOf(path.substr(path.size() - 3), true);
+}
+
+FormatId ImageFormatFromExtension(std::string_view path)
+{
+    path = Unquoted(path);
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("/\\");
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && slash > dot)) return Format::Unknown;
+    return ImageIdOf(path.substr(dot + 1), true);
 }
 
 FormatId FormatFromMagicBytes(const uint8_t* bytes, size_t count)
@@ -190,6 +223,7 @@ const char* ImageFormatName(FormatId id)
     case 22: return "JPEG";
     case 23: return "SGI RGB";
     case 24: return "IFF (ILBM) Image";
+    case 26: return "PNG";
     default: return "Unknown 2D format";
     }
 }

@@ -36,6 +36,7 @@ constexpr FormatId Jpeg = 22;
 constexpr FormatId SgiRgb = 23;
 constexpr FormatId Iff = 24;
 constexpr FormatId Rhino = 25;
+constexpr FormatId Png = 26;
 }  // namespace Format
 
 // The extension of a path as identification sees it: the last 3, 2 or 1 characters after a "."
@@ -49,8 +50,17 @@ FormatId FormatFromExtension(std::string_view extension);
 FormatId FormatFromMagic(const char* path);
 // The same test on bytes already read (at most the first 32 are looked at).
 FormatId FormatFromMagicBytes(const uint8_t* bytes, size_t count);
-// Image id of a texture name's extension (BMP IFF JPG PCX TGA PPM RGB), -1 otherwise.
+// The image ids by name. One table serves every place that names an image file: BMP 12, IFF 24,
+// JPG 22, PCX 11, TGA 19, PPM 21, PNG 26, and for texture names also RGB 23 (named, not read).
+//
+// A texture name that a model gives: its extension as identification finds it, -1 otherwise.
 FormatId ImageFormatFromName(std::string_view name);
+// A file chosen in an image chooser (background, eye filter): surrounding double quotes removed,
+// its last three characters in either case; RGB and anything else give -1.
+FormatId ImageFormatForChosenFile(std::string_view path);
+// The texture-map import's chosen file: quotes removed, the text after its last "." (none when a
+// folder separator follows it); RGB and anything else give -1.
+FormatId ImageFormatFromExtension(std::string_view path);
 
 const char* FormatShortName(FormatId id);
 const char* ImageFormatName(FormatId id);

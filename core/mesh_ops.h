@@ -101,7 +101,7 @@ using ImageLoader = std::function<std::unique_ptr<Texture>(const char* path, For
 enum class TextureImportStatus {
     Imported,              // the image is in the texture table; the viewer uploads it
     NoTexCoords,           // no sub-mesh has texture coordinates: show the warning, nothing changed
-    UnsupportedExtension,  // not BMP, IFF, JPG, PCX, TGA or PPM: nothing changed
+    UnsupportedExtension,  // not BMP, IFF, JPG, PCX, TGA, PPM or PNG: nothing changed
     ImageUnreadable,       // the image reader refused the file: nothing changed
 };
 
@@ -129,7 +129,7 @@ struct TextureImportUndo {
 
 // True when at least one sub-mesh has texture coordinates.
 bool ModelHasTexCoords(const Model& model);
-// Image id of a texture-map path by its extension (either case): BMP, IFF, JPG, PCX, TGA, PPM;
+// Image id of a texture-map path by its extension (either case): BMP, IFF, JPG, PCX, TGA, PPM, PNG;
 // -1 otherwise. Surrounding double quotes are ignored.
 FormatId TextureMapImageFormat(const std::string& path);
 TextureImportUndo BeginTextureImport(const Model& model);

@@ -1,7 +1,5 @@
 // Model side of importing a texture map: the chosen image becomes the model's texture, applied
 // through the model's own texture coordinates.
-#include <cctype>
-
 #include "core/mesh_ops.h"
 
 namespace solvane {
@@ -25,19 +23,7 @@ bool ModelHasTexCoords(const Model& model)
 
 FormatId TextureMapImageFormat(const std::string& path)
 {
-    const std::string unquoted = Unquoted(path);
-    const size_t dot = unquoted.find_last_of('.');
-    const size_t slash = unquoted.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && slash > dot)) return Format::Unknown;
-    std::string extension = unquoted.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (extension == "BMP") return Format::Bmp;
-    if (extension == "IFF") return Format::Iff;
-    if (extension == "JPG") return Format::Jpeg;
-    if (extension == "PCX") return Format::Pcx;
-    if (extension == "TGA") return Format::Tga;
-    if (extension == "PPM") return Format::Ppm;
-    return Format::Unknown;
+    return ImageFormatFromExtension(path);
 }
 
 TextureImportUndo BeginTextureImport(const Model& model)

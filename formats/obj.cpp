@@ -1,6 +1,7 @@
 #include "formats/obj.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,12 +70,86 @@ struct ObjCounts {
     bool libraryRead = false;
 };
 
+// Whether the whole word is a number (an option's argument rather than the file name).
+bool IsNumberWord(std::string_view word)
+{
+    const char* p = word.data();
+    const char* end = p + word.size();
+    float value = 0;
+    return !word.empty() && ScanFloat(p, end, value) && p == end;
+}
+
+// The options a texture map statement may give before its file name, with their argument
+// counts: the first `least` words are taken whatever they are, further ones up to `most` only
+// while they are numbers. An unknown option takes the numbers that follow it.
+struct MapOption {
+    std::string_view name;
+    int least;
+    int most;
+};
+constexpr MapOption kMapOptions[] = {
+    {"-blendu", 1, 1}, {"-blendv", 1, 1}, {"-bm", 1, 1},     {"-boost", 1, 1}, {"-cc", 1, 1},
+    {"-clamp", 1, 1},  {"-imfchan", 1, 1}, {"-texres", 1, 1}, {"-type", 1, 1},  {"-mm", 2, 2},
+    {"-o", 1, 3},      {"-s", 1, 3},      {"-t", 1, 3},
+};
+
+// The file name of a "map_Kd [options] name" statement (text after the keyword): the options
+// with their arguments are skipped and the rest of the line, blanks inside kept, is the name.
+std::string_view MapFileName(const char* p, const char* end)
+{
+    while (true) {
+        SkipScanBlanks(p, end);
+        if (p >= end || *p != '-') break;
+        const std::string_view option = ScanWord(p, end);
+        MapOption arguments{option, 0, INT32_MAX};
+        for (const MapOption& known : kMapOptions) {
+            if (known.name == option) arguments = known;
+        }
+        for (int taken = 0; taken < arguments.most; ++taken) {
+            const char* next = p;
+            const std::string_view word = ScanWord(next, end);
+            if (word.empty() || (taken >= arguments.least && !IsNumberWord(word))) break;
+            p = next;
+        }
+    }
+    while (end > p && IsScanBlank(end[-1])) --end;
+    return std::string_view(p, static_cast<size_t>(end - p));
+}
+
+bool IsMapKd(std::string_view line)
+{
+    return line.size() > 6 && StartsWithNoCase(line, "map_Kd") && (line[6] == ' ' || line[6] == '\t');
+}
+
+// One texture per distinct file name that the materials give, in the order of first use.
+void AttachMaterialTextures(Model& model, const std::vector<std::string>& mapNames)
+{
+    for (size_t m = 0; m < mapNames.size(); ++m) {
+        if (mapNames[m].empty()) continue;
+        int32_t index = -1;
+        for (size_t t = 0; t < model.textures.size(); ++t) {
+            if (model.textures[t].name == mapNames[m]) index = static_cast<int32_t>(t);
+        }
+        if (index < 0) {
+            Texture texture;
+            texture.name = mapNames[m];
+            texture.mappingMode = 0;  // the file's own texture coordinates
+            index = static_cast<int32_t>(model.textures.size());
+            model.textures.push_back(std::move(texture));
+        }
+        model.materials[m].textureIndex = index;
+    }
+    model.hasTextures = model.textures.empty() ? 0 : 1;
+}
+
 // Reads <model>.mtl (the OBJ's own name with ".mtl") into the model's material table and flags.
 void ReadMaterialLibrary(const char* objPath, Model& model, LoadContext& ctx)
 {
     std::string path(objPath);
     path = (path.size() >= 4 ? path.substr(0, path.size() - 4) : path) + ".mtl";
     model.materials.clear();
+    model.textures.clear();
+    model.hasTextures = 0;
 
     ReaderInput in(ctx);
     if (!in.Open(path)) return;
@@ -86,6 +161,7 @@ void ReadMaterialLibrary(const char* objPath, Model& model, LoadContext& ctx)
     if (count == 0) return;
     model.materials.resize(static_cast<size_t>(count));
     for (Material& material : model.materials) material.textureIndex = -1;
+    std::vector<std::string> mapNames(static_cast<size_t>(count));
 
     in.Rewind();
     int64_t current = -1;
@@ -99,6 +175,10 @@ void ReadMaterialLibrary(const char* objPath, Model& model, LoadContext& ctx)
             material.color = material.diffuse = material.specular = {0, 0, 0};
             material.transparency = 0;
             model.hasColor = model.hasSpecular = model.hasDiffuse = 0;
+            continue;
+        }
+        if (current >= 0 && IsMapKd(line)) {
+            mapNames[static_cast<size_t>(current)] = std::string(MapFileName(line.data() + 7, end));
             continue;
         }
         if (current < 0 || line.size() < 3 || line[2] != ' ') continue;
@@ -118,6 +198,7 @@ void ReadMaterialLibrary(const char* objPath, Model& model, LoadContext& ctx)
             model.hasColor = model.hasTransparency = 1;
         }
     }
+    AttachMaterialTextures(model, mapNames);
 }
 
 // Pass 1: counts every kind of line, and the corners of the faces; reads the library.
@@ -174,7 +255,10 @@ std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx)
     std::vector<float> normals(static_cast<size_t>(counts.normals) * 3, 0.0f);
     mesh.texCoords.assign(static_cast<size_t>(counts.texCoords) * 2, 0.0f);
     const bool keepTexCoordIndices = counts.texCoords > 0;
-    mesh.ReserveFaces(counts.faces, counts.corners, false);
+    // A library with texture maps: the corners' own texture-coordinate numbers ("v/vt") place
+    // the pictures. Without one, texture coordinate i belongs to vertex i.
+    const bool ownTexCoordIndices = keepTexCoordIndices && model->hasTextures;
+    mesh.ReserveFaces(counts.faces, counts.corners, ownTexCoordIndices);
     mesh.faceMaterials.reserve(static_cast<size_t>(counts.faces));
 
     std::unordered_map<std::string_view, int32_t> materialByName;
@@ -188,6 +272,7 @@ std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx)
     int64_t vertex = 0, normal = 0, texCoord = 0;
     int32_t currentMaterial = -1;
     std::vector<uint32_t> corners;
+    std::vector<uint32_t> texCorners;
     std::string_view line;
     while (in.ReadTextLine(line) >= 0) {
         const char* end = line.data() + line.size();
@@ -225,18 +310,34 @@ std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx)
         case LineKind::Face: {
             if (mesh.FaceCount() >= counts.faces) break;
             corners.clear();
+            texCorners.clear();
             const char* p = FaceTokensStart(line);
             while (static_cast<int>(corners.size()) < kMaxFaceCorners) {
                 SkipScanBlanks(p, end);
                 if (p >= end) break;
                 int64_t number = 0;  // a token without a leading number gives vertex 1
                 ScanInteger(p, end, number);
-                while (p < end && !IsScanBlank(*p)) ++p;
                 corners.push_back(CornerIndex(number, vertex, counts.vertices));
+                if (ownTexCoordIndices) {
+                    // "v/vt" and "v/vt/vn" name the coordinate; "v" and "v//vn" use the vertex's.
+                    int64_t texNumber = 0;
+                    const char* q = p + 1;
+                    if (p < end && *p == '/' && q < end && (*q == '-' || *q == '+' || (*q >= '0' && *q <= '9')) &&
+                        ScanInteger(q, end, texNumber)) {
+                        texCorners.push_back(CornerIndex(texNumber, texCoord, counts.texCoords));
+                    } else {
+                        texCorners.push_back(std::min(corners.back(), static_cast<uint32_t>(counts.texCoords - 1)));
+                    }
+                }
+                while (p < end && !IsScanBlank(*p)) ++p;
             }
             // Without any vertex no corner can be kept.
-            if (counts.vertices == 0) corners.clear();
-            mesh.AppendFace(corners.data(), static_cast<int>(corners.size()));
+            if (counts.vertices == 0) {
+                corners.clear();
+                texCorners.clear();
+            }
+            mesh.AppendFace(corners.data(), static_cast<int>(corners.size()),
+                            texCorners.empty() ? nullptr : texCorners.data());
             mesh.faceMaterials.push_back(currentMaterial);
             break;
         }
@@ -251,7 +352,7 @@ std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx)
     }
 
     // Texture coordinate i belongs to vertex i: the corner indices serve for both.
-    if (keepTexCoordIndices) {
+    if (keepTexCoordIndices && !ownTexCoordIndices) {
         mesh.faceTexCoordIndices = mesh.faceIndices;
         const uint32_t last = static_cast<uint32_t>(counts.texCoords - 1);
         for (uint32_t& index : mesh.faceTexCoordIndices) index = std::min(index, last);

@@ -2,7 +2,7 @@
 // its own texture coordinate and normal, so faces read "f i/i/i" with one number per corner, the
 // way the reader pairs coordinate i and normal i with vertex i. The library is the model's name
 // with ".mtl" (where the reader looks for it) and names each textured material's image with
-// map_Kd; the images are written beside the model as TGA.
+// map_Kd; the images are written beside the model as PNG.
 #include "formats/obj.h"
 
 #include <cstdio>
@@ -70,7 +70,7 @@ bool WriteObjFile(const Model& model, const std::string& path, SaveContext& ctx)
     const std::vector<std::string> names = UniqueNames(sourceNames, "material", kMaxMaterialName, NameRule::NoBlanks);
     const int32_t defaultIndex = addDefault ? static_cast<int32_t>(materials.size() - 1) : -1;
 
-    TextureFiles textures(model, path, ImageFileType::Tga);
+    TextureFiles textures(model, path, ImageFileType::Png);
     for (const Material& material : model.materials) textures.Use(material.textureIndex);
 
     // What every sub-mesh must give so that coordinate i and normal i stay with vertex i.

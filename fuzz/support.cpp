@@ -60,20 +60,21 @@ void FuzzModelBytes(const uint8_t* data, size_t size, const char* fileName)
     }
 }
 
+void FuzzCheckImageRecord(const Texture* image)
+{
+    if (!image) return;
+    if (image->width <= 0 || image->height <= 0 || image->width > kMaxImageSide || image->height > kMaxImageSide ||
+        image->pixels.size() != static_cast<size_t>(image->width) * image->height * 3) {
+        std::fprintf(stderr, "bad image record %dx%d, %zu bytes\n", image->width, image->height, image->pixels.size());
+        std::abort();
+    }
+}
+
 void FuzzImageBytes(const uint8_t* data, size_t size, const char* fileName, int imageId)
 {
     const std::string path = FuzzScratchPath(fileName);
     if (!WriteBytes(path, data, size)) return;
-    std::unique_ptr<Texture> image = LoadImageFile(path.c_str(), imageId);
-    if (image) {
-        if (image->width <= 0 || image->height <= 0 || image->width > kMaxImageSide ||
-            image->height > kMaxImageSide ||
-            image->pixels.size() != static_cast<size_t>(image->width) * image->height * 3) {
-            std::fprintf(stderr, "bad image record %dx%d, %zu bytes\n", image->width, image->height,
-                         image->pixels.size());
-            std::abort();
-        }
-    }
+    FuzzCheckImageRecord(LoadImageFile(path.c_str(), imageId).get());
 }
 
 }  // namespace solvane

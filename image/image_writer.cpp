@@ -17,8 +17,7 @@ const std::array<ImageWriterRow, 7> kImageWriterRows = {{
     {ImageFileType::PpmAscii, "ppm", "(.ppm) Portable RGB ASCII (24 bit)", "*.ppm", "Portable RGB", Format::Ppm},
     {ImageFileType::PpmBinary, "ppm", "(.ppm) Portable RGB Binary (24 bit)", "*.ppm", "Portable RGB", Format::Ppm},
     {ImageFileType::Tga, "tga", "(.tga) TGA", "*.tga", "TGA", Format::Tga},
-    {ImageFileType::Png, "png", "(.png) Portable Network Graphics", "*.png", "Portable Network Graphics",
-     Format::Unknown},
+    {ImageFileType::Png, "png", "(.png) Portable Network Graphics", "*.png", "PNG", Format::Png},
 }};
 
 const ImageWriterRow& ImageWriterRowFor(ImageFileType type)

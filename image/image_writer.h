@@ -32,7 +32,7 @@ struct ImageWriterRow {
     const char* chooserText;  // the chooser's label
     const char* pattern;      // the chooser's pattern
     const char* formatName;   // the 2D format's name, as reports and the information panel give it
-    FormatId formatId;        // the image id the readers use; -1 for PNG, which has none
+    FormatId formatId;        // the image id of the reader that reads the type back
 };
 extern const std::array<ImageWriterRow, 7> kImageWriterRows;
 

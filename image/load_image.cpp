@@ -6,7 +6,6 @@ namespace solvane {
 
 std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
 {
-    (void)path;
     switch (id) {
     // Each image reader is called here by its id.
     case Format::Pcx: return ReadPcxFile(path);
@@ -15,9 +14,18 @@ std::unique_ptr<Texture> LoadImageFile(const char* path, FormatId id)
     case Format::Ppm: return ReadPpmFile(path);
     case Format::Iff: return ReadIlbmFile(path);
     case Format::Jpeg: return ReadJpegFile(path);
+    case Format::Png: return ReadPngFile(path);
     default:
         return nullptr;
     }
+}
+
+std::unique_ptr<Texture> LoadChosenImage(std::string_view path)
+{
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    const FormatId id = ImageFormatForChosenFile(path);
+    if (id == Format::Unknown) return nullptr;
+    return LoadImageFile(std::string(path).c_str(), id);
 }
 
 }  // namespace solvane

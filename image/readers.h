@@ -34,4 +34,11 @@ std::unique_ptr<Texture> DecodePcx(std::span<const uint8_t> bytes);
 std::unique_ptr<Texture> ReadIlbmFile(const char* path);
 std::unique_ptr<Texture> DecodeIlbm(std::span<const uint8_t> bytes);
 
+// Portable Network Graphics (libpng): 1 to 16 bits, grey, palette, RGB, with or without alpha,
+// interlaced or not; alpha and tRNS are dropped, 16-bit samples scaled to 8 bits. A damaged
+// critical chunk (bad CRC) or a cut file is refused; damaged ancillary chunks are skipped.
+// verifyChecksums false accepts any CRC and Adler-32 (for fuzzing, which cannot forge them).
+std::unique_ptr<Texture> ReadPngFile(const char* path);
+std::unique_ptr<Texture> DecodePng(std::span<const uint8_t> bytes, bool verifyChecksums = true);
+
 }  // namespace solvane

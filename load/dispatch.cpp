@@ -48,7 +48,7 @@ constexpr ReaderEntry kReaders[] = {
     {Format::LightWave, ReadLwoFile, ResolveModelTextures, LoadResult::NotValidLwo},
     {Format::Md2, ReadMd2File, FinishMd2Model, LoadResult::NotValidMd2},
     {Format::Mdl, ReadMdlFile, nullptr, LoadResult::NotValidMdl},
-    {Format::Obj, ReadObjFile, nullptr, LoadResult::Unknown},
+    {Format::Obj, ReadObjFile, ResolveModelTextures, LoadResult::Unknown},
     {Format::Off, ReadOffFile, nullptr, LoadResult::NotValidOff},
     {Format::Vtk, ReadVtkFile, nullptr, LoadResult::NotValidVtk},
     {Format::DirectX, ReadXFile, ResolveModelTextures, LoadResult::NotValidX},

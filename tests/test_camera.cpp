@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "core/prepare.h"
 #include "viewer/camera.h"
@@ -183,6 +184,134 @@ TEST(Fly, LeftDragTurnsRightDragStepsBySignOnly)
     EXPECT_FLOAT_EQ(camera.flyOffset.z, 2);
     PointerMove(camera, settings, view, box, 90, 60, 0);   // downward: back
     EXPECT_FLOAT_EQ(camera.flyOffset.z, 1);
+}
+
+// Every value of the camera the frame and the gestures use (not the pan's own pointer).
+std::vector<float> CameraState(const ViewCamera& c)
+{
+    std::vector<float> state = {c.pitch, c.yaw, c.roll, c.flyOffset.x, c.flyOffset.y, c.flyOffset.z,
+                                c.viewOffset.x, c.viewOffset.y, c.viewOffset.z, c.viewDistance, c.zoomDivisor,
+                                c.axisLength, c.stepAngle, c.stepAxis.x, c.stepAxis.y, c.stepAxis.z,
+                                float(c.pivotScreenX), float(c.pivotScreenY), c.trackPrev.x, c.trackPrev.y,
+                                c.trackPrev.z, float(c.tracking), float(c.lastMoveTick), float(c.spinning),
+                                float(c.lastPointX), float(c.lastPointY), float(c.flyPointX), float(c.flyPointY),
+                                float(c.leftDown), float(c.rightDown)};
+    state.insert(state.end(), c.modelRotation.begin(), c.modelRotation.end());
+    return state;
+}
+
+// A camera somewhere mid-session: turned, flown, zoomed, pointer remembered.
+ViewCamera BusyCamera()
+{
+    ViewCamera camera;
+    camera.pitch = 10;
+    camera.yaw = 30;
+    camera.flyOffset = {1, 2, 3};
+    camera.viewOffset = {0.5f, -0.25f, 2};
+    camera.viewDistance = 50;
+    camera.zoomDivisor = 2;
+    camera.pivotScreenX = 123;
+    camera.pivotScreenY = 77;
+    camera.lastPointX = 40;
+    camera.lastPointY = 60;
+    camera.modelRotation = RotationMatrix(20, 0, 1, 0);
+    return camera;
+}
+
+TEST(Wheel, RotateModeStepZoomsLikeARightDragOfTenPixels)
+{
+    Settings settings = DefaultSettings();
+    GlView view = View(400, 300);
+    ViewBox box;
+    ViewCamera dragged = BusyCamera();
+    RightButtonDown(dragged, 40, 60);
+    PointerMove(dragged, settings, view, box, 40, 60 - kWheelZoomPixels, 0);
+    ViewCamera wheeled = BusyCamera();
+    EXPECT_TRUE(WheelSteps(wheeled, settings, 1));
+    EXPECT_FLOAT_EQ(wheeled.viewOffset.z, dragged.viewOffset.z);
+    EXPECT_FLOAT_EQ(wheeled.viewOffset.z, 2 + 50.0f / 10);  // a tenth of the view distance
+    // Nothing else moved.
+    ViewCamera expected = BusyCamera();
+    expected.viewOffset.z = wheeled.viewOffset.z;
+    EXPECT_EQ(CameraState(wheeled), CameraState(expected));
+    // Turned towards the user it goes back out; no step changes nothing.
+    EXPECT_TRUE(WheelSteps(wheeled, settings, -3));
+    EXPECT_FLOAT_EQ(wheeled.viewOffset.z, 2 - 2 * 50.0f / 10);
+    EXPECT_FALSE(WheelSteps(wheeled, settings, 0));
+}
+
+TEST(Wheel, FlyModeStepIsOneFlyStep)
+{
+    Settings settings = DefaultSettings();
+    settings.fly_mode = 1;
+    settings.rotate_mode = 0;
+    GlView view = View(400, 300);
+    ViewBox box;
+    ViewCamera dragged = BusyCamera();
+    RightButtonDown(dragged, 40, 60);
+    PointerMove(dragged, settings, view, box, 40, 30, 0);  // one move event up: one step forward
+    ViewCamera wheeled = BusyCamera();
+    EXPECT_TRUE(WheelSteps(wheeled, settings, 1));
+    EXPECT_FLOAT_EQ(wheeled.flyOffset.x, dragged.flyOffset.x);
+    EXPECT_FLOAT_EQ(wheeled.flyOffset.y, dragged.flyOffset.y);
+    EXPECT_FLOAT_EQ(wheeled.flyOffset.z, dragged.flyOffset.z);
+    ViewCamera expected = BusyCamera();
+    expected.flyOffset = wheeled.flyOffset;
+    EXPECT_EQ(CameraState(wheeled), CameraState(expected));
+    // Two steps back land one step behind the start.
+    WheelSteps(wheeled, settings, -2);
+    EXPECT_NEAR(wheeled.flyOffset.z, 3 - (dragged.flyOffset.z - 3), 1e-5);
+}
+
+TEST(Pan, MiddleDragMovesOnlyTheViewOffsetInXAndY)
+{
+    auto model = BoxModel(-2, 2, -1, 1, -4, 0);  // centre pivot at z = -2
+    for (const bool fly : {false, true}) {
+        SCOPED_TRACE(fly ? "fly mode" : "rotate mode");
+        Settings settings = DefaultSettings();
+        settings.fly_mode = fly;
+        settings.rotate_mode = !fly;
+        GlView view = View(400, 300);
+        ViewCamera camera = BusyCamera();
+        ViewBox box;
+        ComputeViewBox(camera, box, model.get(), true);
+        const ViewCamera before = camera;
+        EXPECT_FALSE(MiddleButtonDown(camera, 200, 100));
+        EXPECT_TRUE(PointerMove(camera, settings, view, box, 230, 115, 0));
+        EXPECT_FALSE(PointerMove(camera, settings, view, box, 230, 115, 0));  // no motion, no change
+        MiddleButtonUp(camera, 230, 115);
+        // The pivot's depth: distance 50 - view offset 2 - fly offset 3 - pivot z (-2) = 47; a pixel
+        // spans 2 * 47 * tan(30 deg) / 300 there.
+        const float perPixel = 2 * 47 * std::tan(30 * 3.14159265f / 180) / 300;
+        EXPECT_NEAR(camera.viewOffset.x, 0.5f + 30 * perPixel, 1e-4);
+        EXPECT_NEAR(camera.viewOffset.y, -0.25f - 15 * perPixel, 1e-4);  // pointer down, model down
+        ViewCamera expected = before;
+        expected.viewOffset.x = camera.viewOffset.x;
+        expected.viewOffset.y = camera.viewOffset.y;
+        EXPECT_EQ(CameraState(camera), CameraState(expected));
+        EXPECT_FALSE(camera.middleDown);
+        // Released: moves no longer pan.
+        EXPECT_FALSE(PointerMove(camera, settings, view, box, 300, 300, 0));
+    }
+}
+
+TEST(Pan, PivotAtTheEyeStillPansAndOtherButtonsComeFirst)
+{
+    Settings settings = DefaultSettings();
+    GlView view = View(400, 300);
+    ViewBox box;
+    ViewCamera camera;
+    camera.viewDistance = 10;
+    camera.viewOffset.z = 30;  // zoomed through the model: the pivot is behind the eye
+    MiddleButtonDown(camera, 0, 0);
+    PointerMove(camera, settings, view, box, 0, 300, 0);
+    EXPECT_NEAR(camera.viewOffset.y, -2 * 0.5f * std::tan(30 * 3.14159265f / 180), 1e-5);
+    // A right drag during the pan zooms and does not pan.
+    RightButtonDown(camera, 0, 300);
+    const float y = camera.viewOffset.y;
+    PointerMove(camera, settings, view, box, 0, 290, 0);
+    EXPECT_FLOAT_EQ(camera.viewOffset.y, y);
+    EXPECT_FLOAT_EQ(camera.viewOffset.z, 30 + 10 / camera.zoomDivisor);
 }
 
 TEST(ViewBox, BoxDistanceAxisLengthAndReset)

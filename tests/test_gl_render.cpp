@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -285,6 +286,126 @@ TEST_F(GlRender, PivotIsFoundAtTheModelOrigin)
     // The cube is centred on its origin, so the centre pivot puts the origin mid-window.
     EXPECT_NEAR(viewer_->camera.pivotScreenX, kWidth / 2, 1);
     EXPECT_NEAR(viewer_->camera.pivotScreenY, kHeight / 2, 1);
+}
+
+// Frames for the texture tests: flat colours (no light, gamma 1), nothing but the model.
+Settings PictureSettings(bool texturing)
+{
+    Settings settings = DefaultSettings();
+    settings.texturing = texturing ? 1 : 0;
+    settings.light = 0;
+    settings.gamma_value = 1.0f;
+    settings.axes = 0;
+    settings.bounding_box = 0;
+    return settings;
+}
+
+const uint8_t* PixelAt(const std::vector<uint8_t>& pixels, int x, int y)
+{
+    return &pixels[(static_cast<size_t>(y) * kWidth + x) * 3];
+}
+
+TEST_F(GlRender, ObjTextureMapIsPlacedByTheCornersOwnCoordinates)
+{
+    // A picture of four quarters, top red and green, bottom blue and yellow, on a square whose
+    // texture coordinates are listed out of vertex order: only "v/vt" puts each colour in its corner.
+    test::ScratchDir scratch;
+    constexpr int kSide = 16;
+    std::vector<uint8_t> picture;
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            const bool right = x >= kSide / 2, bottom = y >= kSide / 2;
+            picture.push_back(bottom == right ? 255 : 0);  // red top left, yellow bottom right
+            picture.push_back(right ? 255 : 0);
+            picture.push_back(bottom && !right ? 255 : 0);
+        }
+    }
+    ASSERT_TRUE(WritePng((scratch.Path() / "square picture.png").string(), kSide, kSide, picture));
+    scratch.Write("square.mtl", "newmtl pic\nKa 1 1 1\nKd 1 1 1\nmap_Kd -s 1 1 1 -clamp on square picture.png\n");
+    const std::string obj = scratch.Write("square.obj",
+                                          "mtllib square.mtl\n"
+                                          "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+                                          "vt 1 1\nvt 0 0\nvt 0 1\nvt 1 0\n"
+                                          "usemtl pic\nf 1/2 2/4 3/1 4/3\n");
+    auto loaded = test::Load(obj);
+    ASSERT_NE(loaded.model, nullptr);
+    ASSERT_EQ(loaded.model->TextureCount(), 1);
+    const auto pixels = Render(*loaded.model, PictureSettings(true), 0, 0);
+    struct Corner {
+        int x, y;
+        int r, g, b;
+    };
+    const Corner corners[] = {{kWidth / 2 - 25, kHeight / 2 - 25, 255, 0, 0},
+                              {kWidth / 2 + 25, kHeight / 2 - 25, 0, 255, 0},
+                              {kWidth / 2 - 25, kHeight / 2 + 25, 0, 0, 255},
+                              {kWidth / 2 + 25, kHeight / 2 + 25, 255, 255, 0}};
+    for (const Corner& corner : corners) {
+        const uint8_t* p = PixelAt(pixels, corner.x, corner.y);
+        EXPECT_NEAR(p[0], corner.r, 24) << corner.x << "," << corner.y;
+        EXPECT_NEAR(p[1], corner.g, 24) << corner.x << "," << corner.y;
+        EXPECT_NEAR(p[2], corner.b, 24) << corner.x << "," << corner.y;
+    }
+    // Texturing off: the material's own white.
+    auto plain = test::Load(obj);
+    ASSERT_NE(plain.model, nullptr);
+    const auto untextured = Render(*plain.model, PictureSettings(false), 0, 0);
+    for (const Corner& corner : corners) {
+        const uint8_t* p = PixelAt(untextured, corner.x, corner.y);
+        EXPECT_GT(std::min({p[0], p[1], p[2]}), 230) << corner.x << "," << corner.y;
+    }
+}
+
+TEST_F(GlRender, CorpusModelsShowTheirPictures)
+{
+    SOLVANE_SKIP_WITHOUT_SHARED();
+    const auto models = test::SharedDir() / "corpus" / "models";
+    for (const char* name : {"OBJ/rifle.obj", "OBJ/spider.obj", "3DS/cube_with_diffuse_texture.3DS", "X/test.x",
+                             "LWO/LWO2/boxuv.lwo"}) {
+        SCOPED_TRACE(name);
+        auto textured = test::Load((models / name).string());
+        auto plain = test::Load((models / name).string());
+        ASSERT_NE(textured.model, nullptr);
+        ASSERT_NE(plain.model, nullptr);
+        ASSERT_GE(textured.model->TextureCount(), 1);
+        const auto with = Render(*textured.model, PictureSettings(true));
+        const auto without = Render(*plain.model, PictureSettings(false));
+        // Pixels of the model: not the background; of those, the ones the picture changed.
+        int model = 0, changed = 0;
+        for (size_t i = 0; i < with.size(); i += 3) {
+            const bool background = std::abs(int(without[i]) - 77) <= 1 && std::abs(int(without[i + 1]) - 77) <= 1 &&
+                                    std::abs(int(without[i + 2]) - 77) <= 1;
+            if (background) continue;
+            ++model;
+            for (int c = 0; c < 3; ++c) {
+                if (std::abs(int(with[i + c]) - int(without[i + c])) > 24) {
+                    ++changed;
+                    break;
+                }
+            }
+        }
+        EXPECT_GT(model, kWidth * kHeight / 20);
+        EXPECT_GT(changed, model / 3) << changed << " of " << model << " model pixels";
+    }
+}
+
+TEST_F(GlRender, MiddleDragCarriesThePivotWithThePointer)
+{
+    for (const bool zoomedIn : {false, true}) {
+        SCOPED_TRACE(zoomedIn ? "zoomed in" : "as loaded");
+        auto model = CubeModel();
+        Render(*model, DefaultSettings(), 0, 0);
+        if (zoomedIn) WheelSteps(viewer_->camera, settings_, 3);
+        viewer_->LocatePivot();
+        const int x = viewer_->camera.pivotScreenX, y = viewer_->camera.pivotScreenY;
+        // Window coordinates have y downwards, the pivot's position y upwards.
+        MiddleButtonDown(viewer_->camera, 50, 50);
+        PointerMove(viewer_->camera, settings_, viewer_->view, viewer_->box, 70, 60, 0);
+        PointerMove(viewer_->camera, settings_, viewer_->view, viewer_->box, 90, 40, 0);
+        MiddleButtonUp(viewer_->camera, 90, 40);
+        viewer_->LocatePivot();
+        EXPECT_NEAR(viewer_->camera.pivotScreenX, x + 40, 1);
+        EXPECT_NEAR(viewer_->camera.pivotScreenY, y + 10, 1);
+    }
 }
 
 TEST_F(GlRender, HardwareReportNamesTheRenderer)

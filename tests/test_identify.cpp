@@ -86,6 +86,28 @@ TEST(Identify, NamesOfFormats)
     EXPECT_EQ(ImageFormatFromName("wood.JPG"), 22);
     EXPECT_EQ(ImageFormatFromName("wood.gif"), -1);
     EXPECT_EQ(ImageFormatFromName("wood"), -1);
+    EXPECT_STREQ(ImageFormatName(26), "PNG");
+}
+
+// Texture names go by their extension as identification finds it; chosen files by their last
+// three characters; both through the one table, PNG included and SGI RGB only for texture names.
+TEST(ImageNames, TextureNamesAndChosenFilesShareOneTable)
+{
+    struct Row {
+        const char* name;
+        FormatId texture;
+        FormatId chosen;
+    };
+    const Row table[] = {
+        {"a.bmp", 12, 12}, {"a.IFF", 24, 24}, {"a.jpg", 22, 22}, {"a.Pcx", 11, 11}, {"a.tga", 19, 19},
+        {"a.ppm", 21, 21}, {"a.png", 26, 26}, {"C:\\maps\\A.PNG", 26, 26}, {"\"/x y/a.png\"", -1, 26},
+        {"a.rgb", 23, -1}, {"a.jpeg", -1, -1}, {"a.gif", -1, -1}, {"apng", -1, 26}, {"png", -1, 26},
+        {"pn", -1, -1}, {"", -1, -1},
+    };
+    for (const Row& row : table) {
+        EXPECT_EQ(ImageFormatFromName(row.name), row.texture) << row.name;
+        EXPECT_EQ(ImageFormatForChosenFile(row.name), row.chosen) << row.name;
+    }
 }
 
 TEST(Progress, ProgressOfFollowsItsRules)

@@ -389,6 +389,7 @@ TEST(TextureImport, ImageTypeComesFromTheExtension)
     const std::pair<const char*, FormatId> table[] = {
         {"a.bmp", Format::Bmp}, {"A.BMP", Format::Bmp}, {"a.iff", Format::Iff}, {"a.Jpg", Format::Jpeg},
         {"a.pcx", Format::Pcx}, {"a.tga", Format::Tga}, {"\"C:\\x y\\a.ppm\"", Format::Ppm},
+        {"a.png", Format::Png}, {"maps/A.PNG", Format::Png},
         {"a.rgb", Format::Unknown}, {"a.jpeg", Format::Unknown}, {"dir.bmp/a", Format::Unknown}, {"a", Format::Unknown}};
     for (const auto& [path, id] : table) EXPECT_EQ(TextureMapImageFormat(path), id) << path;
 

@@ -37,10 +37,10 @@ constexpr float kByteColor = 0.5f / 255.0f;
 
 // One row per writer: what its files give back.
 const WriterExpectation kWriters[] = {
-    {.name = "obj", .write = WriteObjFile, .extension = ".obj", .textureExtension = ".tga", .readsAs = Format::Obj,
+    {.name = "obj", .write = WriteObjFile, .extension = ".obj", .textureExtension = ".png", .readsAs = Format::Obj,
      .shape = Shape(false, false, true), .windingOf = Format::Obj, .mergesSubMeshes = true, .texCoords = true,
      .normals = true, .looks = {.color = true, .diffuse = true, .specular = true, .transparency = true},
-     .assimpName = "obj"},
+     .textures = WriterExpectation::Textures::PerMaterial, .assimpName = "obj"},
     {.name = "3ds", .write = Write3dsFile, .extension = ".3ds", .textureExtension = ".bmp", .readsAs = Format::Studio3ds,
      .shape = Shape(true, false, true), .windingOf = Format::Studio3ds, .texCoords = true,
      .looks = {.color = true, .diffuse = true, .specular = true, .transparency = true, .colorTolerance = kByteColor,
@@ -306,6 +306,9 @@ TEST(ModelWriters, FacesKeepTheirFrontAcrossWindingConventions)
     for (FormatId source : {Format::Obj, Format::Md2}) {
         auto model = Grid(2, 1, true);
         model->formatId = source;
+        // Only the faces matter here (an MD2 without its skin would keep coordinates in pixels).
+        model->subMeshes[0].texCoords.clear();
+        model->subMeshes[0].faceTexCoordIndices.clear();
         Model original = *model;
         GenerateNormalsForFormat(original);
         for (const WriterExpectation& writer : kWriters) {
@@ -398,7 +401,7 @@ TEST(ModelWriters, TexturesAreWrittenBesideTheModelUnderNamesOfTheirOwn)
         std::vector<std::string> files;
     } cases[] = {
         {"3ds", {"chair.3ds", "chair_Wood_Grain.bmp", "chair_wood_grain_2.bmp"}},
-        {"obj", {"chair.mtl", "chair.obj", "chair_Wood_Grain.tga", "chair_wood_grain_2.tga"}},
+        {"obj", {"chair.mtl", "chair.obj", "chair_Wood_Grain.png", "chair_wood_grain_2.png"}},
         {"cob", {"chair.cob", "chair_Wood_Grain.bmp", "chair_wood_grain_2.bmp"}},
         {"lwo", {"chair.lwo", "chair_Wood_Grain.tga", "chair_wood_grain_2.tga"}},
         {"md2", {"chair.md2", "chair_Wood_Grain.pcx"}},

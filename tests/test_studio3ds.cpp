@@ -329,11 +329,12 @@ TEST(Studio3dsCorpus, BmpAndJpegMapsAreFoundBesideTheModel)
         }
         for (const Material& material : model.materials) EXPECT_GE(material.textureIndex, 0) << file;
     }
-    // cube_with_diffuse_texture names a PNG image, which no reader handles: dropped.
+    // cube_with_diffuse_texture names a PNG image as TEST.PNG; the file is test.png.
     auto png = Load((dir / "cube_with_diffuse_texture.3DS").string());
     ASSERT_TRUE(png.model);
-    EXPECT_EQ(png.model->TextureCount(), 0);
-    EXPECT_EQ(png.model->materials[0].textureIndex, -1);
+    ASSERT_EQ(png.model->TextureCount(), 1);
+    EXPECT_EQ(png.model->textures[0].width, 512);
+    EXPECT_EQ(png.model->materials[0].textureIndex, 0);
 }
 
 }  // namespace

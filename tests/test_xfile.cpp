@@ -274,9 +274,10 @@ TEST(XCorpus, BinaryCubeAndTexturedTextCube)
     EXPECT_EQ(text.model->subMeshes[0].name, "pCubeShape1");
     EXPECT_EQ(text.model->subMeshes[0].FaceCount(), 12);
     EXPECT_EQ(text.model->materials[0].name, "Inline Material 1");
-    // ".\\test.png": PNG is no texture image format, so the texture is dropped.
-    EXPECT_EQ(text.model->TextureCount(), 0);
-    EXPECT_EQ(text.model->materials[0].textureIndex, -1);
+    // ".\\test.png": found beside the model.
+    ASSERT_EQ(text.model->TextureCount(), 1);
+    EXPECT_EQ(text.model->textures[0].height, 512);
+    EXPECT_EQ(text.model->materials[0].textureIndex, 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace solvane {
@@ -21,6 +22,28 @@ void CentrePivotIfOutside(ViewCamera& camera, const GlView& view)
         camera.pivotScreenX = view.viewWidth / 2;
         camera.pivotScreenY = view.viewHeight / 2;
     }
+}
+
+// One fly step along the view direction: forward for sign > 0, back for sign < 0.
+void FlyStep(ViewCamera& camera, float sign)
+{
+    const float sigma = sign * camera.viewDistance / 20;
+    const double yaw = camera.yaw * kDegrees, pitch = camera.pitch * kDegrees, roll = camera.roll * kDegrees;
+    camera.flyOffset.x += static_cast<float>(std::sin(yaw) * std::cos(pitch) * sigma);
+    camera.flyOffset.y += static_cast<float>(std::sin(pitch) * std::fabs(std::cos(roll)) * sigma);
+    camera.flyOffset.z += static_cast<float>(std::cos(yaw) * std::cos(pitch) * sigma);
+}
+
+// The depth of the pivot in front of the eye (ignoring the fly rotation).
+float PivotDepth(const ViewCamera& camera, const Settings& settings, const ViewBox& box)
+{
+    float pivotZ = 0;
+    switch (PivotOf(settings)) {
+    case PivotKind::Center: pivotZ = (box.minZ + box.maxZ) / 2; break;
+    case PivotKind::Mass: pivotZ = box.centroid.z; break;
+    default: break;
+    }
+    return camera.viewDistance - camera.viewOffset.z - camera.flyOffset.z - pivotZ;
 }
 
 }  // namespace
@@ -229,17 +252,12 @@ bool PointerMove(ViewCamera& camera, const Settings& settings, const GlView& vie
         }
         if (camera.rightDown) {
             const int dy = camera.lastPointY - y;
-            if (dy != 0) {
-                const float sigma = (dy > 0 ? 1.0f : -1.0f) * camera.viewDistance / 20;
-                const double yaw = camera.yaw * kDegrees, pitch = camera.pitch * kDegrees, roll = camera.roll * kDegrees;
-                camera.flyOffset.x += static_cast<float>(std::sin(yaw) * std::cos(pitch) * sigma);
-                camera.flyOffset.y += static_cast<float>(std::sin(pitch) * std::fabs(std::cos(roll)) * sigma);
-                camera.flyOffset.z += static_cast<float>(std::cos(yaw) * std::cos(pitch) * sigma);
-            }
+            if (dy != 0) FlyStep(camera, dy > 0 ? 1.0f : -1.0f);
             camera.lastPointX = x;
             camera.lastPointY = y;
             return true;
         }
+        if (camera.middleDown) return PanDrag(camera, settings, view, box, x, y);
         return false;
     }
     if (camera.leftDown) {
@@ -253,7 +271,52 @@ bool PointerMove(ViewCamera& camera, const Settings& settings, const GlView& vie
         camera.lastPointY = y;
         return true;
     }
+    if (camera.middleDown) return PanDrag(camera, settings, view, box, x, y);
     return false;
+}
+
+bool WheelSteps(ViewCamera& camera, const Settings& settings, int steps)
+{
+    if (steps == 0) return false;
+    if (settings.fly_mode) {
+        const int count = steps < 0 ? -steps : steps;
+        for (int i = 0; i < count; ++i) FlyStep(camera, steps > 0 ? 1.0f : -1.0f);
+        return true;
+    }
+    camera.viewOffset.z += static_cast<float>(steps * kWheelZoomPixels) / camera.zoomDivisor;
+    return true;
+}
+
+bool MiddleButtonDown(ViewCamera& camera, int x, int y)
+{
+    camera.middleDown = true;
+    camera.panPointX = x;
+    camera.panPointY = y;
+    return false;
+}
+
+bool MiddleButtonUp(ViewCamera& camera, int x, int y)
+{
+    camera.middleDown = false;
+    camera.panPointX = x;
+    camera.panPointY = y;
+    return false;
+}
+
+bool PanDrag(ViewCamera& camera, const Settings& settings, const GlView& view, const ViewBox& box, int x, int y)
+{
+    const int dx = x - camera.panPointX, dy = y - camera.panPointY;
+    camera.panPointX = x;
+    camera.panPointY = y;
+    if (dx == 0 && dy == 0) return false;
+    // A pixel at the pivot's depth spans this much of the model; a pivot at or behind the eye
+    // still pans, at a twentieth of the view distance.
+    const float depth = std::max(PivotDepth(camera, settings, box), camera.viewDistance / 20);
+    const float perPixel = 2 * depth * std::tan(static_cast<float>(view.fieldOfView * kDegrees / 2)) /
+                           static_cast<float>(std::max(view.viewHeight, 1));
+    camera.viewOffset.x += static_cast<float>(dx) * perPixel;
+    camera.viewOffset.y -= static_cast<float>(dy) * perPixel;  // window y grows downwards
+    return true;
 }
 
 void AdvanceStep(ViewCamera& camera)

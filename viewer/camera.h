@@ -50,7 +50,16 @@ struct ViewCamera {
     int lastPointX = 0, lastPointY = 0;
     int flyPointX = 0, flyPointY = 0;
     bool leftDown = false, rightDown = false;
+    // The middle-button pan: its own button state and pointer, so it leaves the others alone.
+    bool middleDown = false;
+    int panPointX = 0, panPointY = 0;
 };
+
+// Qt's wheel units: one step of an ordinary mouse wheel is 120 (eighths of a degree).
+constexpr int kWheelStepUnits = 120;
+// One wheel step zooms as far as a right-button drag of this many pixels in rotate mode: a tenth
+// of the view distance.
+constexpr int kWheelZoomPixels = 10;
 
 enum class PivotKind { None, Center, Mass, Origin };
 PivotKind PivotOf(const Settings& settings);
@@ -74,6 +83,15 @@ bool RightButtonDown(ViewCamera& camera, int x, int y);
 bool RightButtonUp(ViewCamera& camera, int x, int y);
 bool PointerMove(ViewCamera& camera, const Settings& settings, const GlView& view, const ViewBox& box, int x, int y,
                  int64_t tick);
+// The mouse wheel, in whole steps (positive: turned away from the user). Rotate mode: each step
+// brings the model nearer by what an upward right drag of kWheelZoomPixels does. Fly mode: each
+// step is one fly step forward, as one move event of the right drag. Nothing else changes.
+bool WheelSteps(ViewCamera& camera, const Settings& settings, int steps);
+// The middle button pans: the drag moves the view offset's x and y so that the pivot's depth
+// follows the pointer (in fly mode along the model's axes). Nothing else changes.
+bool MiddleButtonDown(ViewCamera& camera, int x, int y);
+bool MiddleButtonUp(ViewCamera& camera, int x, int y);
+bool PanDrag(ViewCamera& camera, const Settings& settings, const GlView& view, const ViewBox& box, int x, int y);
 void BeginDrag(ViewCamera& camera, const GlView& view, int x, int y, int64_t tick);
 void DragRotate(ViewCamera& camera, const Settings& settings, const GlView& view, const ViewBox& box, int x, int y,
                 int64_t tick);

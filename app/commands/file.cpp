@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "app/commands/handlers.h"
-#include "app/dialogs.h"
+#include "app/choosers.h"
 
 namespace solvane::commands {
 

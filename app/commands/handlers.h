@@ -42,6 +42,8 @@ void SaveAllSettings(CommandContext& context, const CommandRow& row);
 
 // Help (help.cpp)
 void HardwareReport(CommandContext& context, const CommandRow& row);
+void UserGuide(CommandContext& context, const CommandRow& row);
+void Faq(CommandContext& context, const CommandRow& row);
 void About(CommandContext& context, const CommandRow& row);
 
 }  // namespace solvane::commands

@@ -116,6 +116,57 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// Runs act on the next modal window that matches (by default any), once; used to drive a dialog
+// that a call under test opens and waits on. Stops looking when it goes out of scope.
+class ModalDriver {
+public:
+    using Match = std::function<bool(QWidget*)>;
+    explicit ModalDriver(std::function<void(QWidget*)> act, Match match = {})
+        : act_(std::move(act)), match_(std::move(match))
+    {
+        Arm();
+    }
+    ModalDriver(const ModalDriver&) = delete;
+    ModalDriver& operator=(const ModalDriver&) = delete;
+    ~ModalDriver() { *alive_ = false; }
+    bool Done() const { return done_; }
+
+private:
+    void Arm()
+    {
+        QTimer::singleShot(20, [this, alive = alive_] {
+            if (!*alive) return;
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || (match_ && !match_(modal))) {
+                Arm();
+                return;
+            }
+            done_ = true;
+            act_(modal);
+        });
+    }
+
+    std::function<void(QWidget*)> act_;
+    Match match_;
+    bool done_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+// Matches a modal window by its Qt class name ("QFileDialog", "QMessageBox").
+inline ModalDriver::Match IsA(const char* className)
+{
+    return [className](QWidget* widget) { return widget->inherits(className); };
+}
+
+// The top-level widget of that object name that is shown now, or null.
+inline QWidget* ShownWindow(const QString& objectName)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == objectName && widget->isVisible()) return widget;
+    }
+    return nullptr;
+}
+
 // Openbox on the test's display for the life of the object. Running() is false, with the reason
 // in Why(), when it cannot start (not installed, no X display, another window manager running).
 class WindowManager {

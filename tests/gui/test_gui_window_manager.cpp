@@ -3,6 +3,7 @@
 // the window manager takes every window of the display.
 #include <gtest/gtest.h>
 
+#include "app/dialogs.h"
 #include "tests/gui/gui_support.h"
 
 namespace solvane {
@@ -54,6 +55,39 @@ TEST(WindowManagerGui, MaximisedAtQuitRestoresItsFrame)
     test::WindowManager manager;
     SKIP_WITHOUT_WINDOW_MANAGER(manager);
     MaximiseQuitRestartRestore(true);
+}
+
+// With a frame of the window manager's around both, a parameter dialog's frame sits at the main
+// window's bottom-left corner and a status box's frame is centred over the main window.
+TEST(WindowManagerGui, DialogsOpenWhereTheyBelongWithTheirFrames)
+{
+    test::WindowManager manager;
+    SKIP_WITHOUT_WINDOW_MANAGER(manager);
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(WaitUntil([&] { return Framed(s); }, 5000));
+    MainWindow* window = s.window.get();
+    QRect gamma;
+    bool framed = false;
+    test::ModalDriver driver([&](QWidget* modal) {
+        framed = WaitUntil([&] { return modal->frameGeometry().size() != modal->size(); }, 5000);
+        QTest::qWait(300);
+        gamma = modal->frameGeometry();
+        static_cast<QDialog*>(modal)->reject();
+    }, test::IsA("QDialog"));
+    RunGammaDialog(window, window, window->ToolBandHeight(), 1.7f, [](float) {});
+    ASSERT_TRUE(framed);
+    EXPECT_EQ(gamma.bottomLeft(), ParameterDialogCorner(window, window->ToolBandHeight()))
+        << testing::PrintToString(gamma);
+
+    QRect status;
+    RunStatusTask(window, "Working...", [&](StatusBox& box) {
+        WaitUntil([&] { return box.frameGeometry().size() != box.size(); }, 5000);
+        QTest::qWait(300);
+        status = box.frameGeometry();
+    });
+    EXPECT_LE((status.center() - window->frameGeometry().center()).manhattanLength(), 4)
+        << testing::PrintToString(status);
 }
 
 }  // namespace

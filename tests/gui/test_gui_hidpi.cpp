@@ -1,0 +1,126 @@
+// On a dense screen (Qt scaling everything by 2, as a desktop set to 200% does) the tool band uses
+// its double-size pictures, and the view draws, locates its pivot and is captured in device
+// pixels, not in the smaller logical ones.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QToolBar>
+
+#include "app/dialogs.h"
+#include "app/toolbar_icons.h"
+#include "tests/gui/gui_support.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+// Before the application exists: every window of this program is scaled by 2.
+const bool kScaledScreen = [] {
+    qputenv("QT_SCALE_FACTOR", "2");
+    return true;
+}();
+
+}  // namespace
+
+namespace solvane {
+namespace {
+
+using test::IsA;
+using test::ModalDriver;
+using test::SamplePath;
+using test::Session;
+using test::WaitUntil;
+
+// Pixels of two images of one size that differ by more than rounding in some channel.
+int Differing(const QImage& a, const QImage& b)
+{
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            const int most = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                       std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+            count += most > 12;
+        }
+    }
+    return count;
+}
+
+TEST(HighDensityGui, ToolBandUsesTheDoubleSizePictures)
+{
+    ASSERT_TRUE(kScaledScreen);
+    test::FreshStore store;
+    Session s;
+    ASSERT_EQ(s.window->devicePixelRatioF(), 2.0);
+    for (QAction* action : s.window->ToolBand()->actions()) {
+        if (action->isSeparator()) continue;
+        SCOPED_TRACE(action->text().toStdString());
+        const QPixmap shown = action->icon().pixmap(QSize(32, 32), 2.0);
+        EXPECT_EQ(shown.size(), QSize(64, 64));  // device pixels
+        // Drawn at 64 pixels, not the 32-pixel picture blown up.
+        const QImage drawn(ToolbarImagePath(action->text(), false, 2));
+        ASSERT_FALSE(drawn.isNull());
+        const QImage a = shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage b = drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage blownUp = QImage(ToolbarImagePath(action->text(), false, 1))
+                                   .scaled(64, 64, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                   .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // Compared premultiplied, as the pixmap keeps them: edge pixels may differ by rounding.
+        EXPECT_LT(Differing(a, b), 10);
+        EXPECT_GT(Differing(blownUp, b), 100) << "the test cannot tell the two apart";
+    }
+}
+
+// The bounding rectangle of the pixels that differ from the corner colour.
+QRect Drawn(const QImage& image)
+{
+    const QRgb background = image.pixel(0, 0);
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+TEST(HighDensityGui, ViewDrawsAndIsCapturedInDevicePixels)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("cube.obj")));  // centred on its origin
+    ViewWidget* view = s.window->View();
+    const QSize device = view->size() * 2;
+    Viewer& viewer = view->viewer();
+    EXPECT_EQ(QSize(viewer.view.viewWidth, viewer.view.viewHeight), device);
+    // The pivot (the model's centre, in the middle of the view) is found in device pixels.
+    EXPECT_NEAR(viewer.camera.pivotScreenX, device.width() / 2, device.width() / 10);
+    EXPECT_NEAR(viewer.camera.pivotScreenY, device.height() / 2, device.height() / 10);
+    // A capture has the device size, and the model sits in its middle, not in a corner.
+    const QImage frame = view->grabFramebuffer();
+    EXPECT_EQ(frame.size(), device);
+    const QRect model = Drawn(frame);
+    ASSERT_FALSE(model.isEmpty());
+    EXPECT_NEAR(model.center().x(), device.width() / 2, device.width() / 20);
+    EXPECT_NEAR(model.center().y(), device.height() / 2, device.height() / 20);
+    EXPECT_GT(model.width(), device.width() / 3);
+}
+
+TEST(HighDensityGui, AboutPictureIsSharp)
+{
+    test::FreshStore store;
+    Session s;
+    QPixmap picture;
+    ModalDriver driver([&](QWidget* modal) {
+        picture = modal->findChild<QLabel*>("bitmap_117")->pixmap();
+        static_cast<QDialog*>(modal)->accept();
+    }, IsA("QDialog"));
+    ShowAboutBox(s.window.get());
+    ASSERT_TRUE(driver.Done());
+    EXPECT_EQ(picture.devicePixelRatio(), 2.0);
+    EXPECT_EQ(picture.size(), QSize(256, 256));
+    EXPECT_EQ(picture.deviceIndependentSize().toSize(), QSize(128, 128));
+}
+
+}  // namespace
+}  // namespace solvane
