@@ -87,7 +87,8 @@ bool WriteObjFile(const Model& model, const std::string& path, SaveContext& ctx)
                     static_cast<int64_t>(materials.size()) * 200 + textures.BytesEstimate());
 
     // The material library, beside the model under the model's own name.
-    const std::string libraryPath = WithoutExtension(path) + ".mtl";
+    std::string libraryPath = WithoutExtension(path);
+    libraryPath += ".mtl";
     // It is written also when empty: the reader takes whatever library has the model's name.
     if (libraryPath == path) return CannotWrite(ctx, path, "its material library would have the same name.");
     {

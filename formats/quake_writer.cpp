@@ -58,7 +58,10 @@ int32_t SkinTexture(const Model& model, const ExportModel& exported)
 std::string FrameName(const SubMesh& mesh, int32_t k)
 {
     std::string name = k == 0 ? mesh.name : (k - 1 < static_cast<int32_t>(mesh.frames.size()) ? mesh.frames[static_cast<size_t>(k - 1)].name : "");
-    if (name.empty() || name.size() >= kFrameNameField) name = "frame" + std::to_string(k + 1);
+    if (name.empty() || name.size() >= kFrameNameField) {
+        name = "frame";
+        name += std::to_string(k + 1);
+    }
     return name;
 }
 

@@ -22,7 +22,7 @@ constexpr FormatId kReaders[] = {Format::Bmp, Format::Tga, Format::Ppm, Format::
 constexpr const char* kReaderNames[] = {"in.bmp", "in.tga", "in.ppm", "in.pcx", "in.iff", "in.jpg"};
 // Pictures above this many pixels are only read: writing each in seven types would make the run
 // crawl without reaching new code.
-constexpr int64_t kMaxWrittenPixels = 256 * 256;
+constexpr int64_t kMaxWrittenPixels = 96 * 96;
 
 [[noreturn]] void Stop(const char* what, const std::string& detail)
 {

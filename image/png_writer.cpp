@@ -60,7 +60,11 @@ bool WritePngImage(const ImageRows& image, WriterOutput& out, SaveContext& ctx)
 {
     const ByteSink sink = [&out](const uint8_t* bytes, size_t size) { out.Bytes(bytes, size); };
     std::string error;
-    if (!EncodePng(image, sink, &error)) return ctx.Fail("PNG encoding failed: " + error);
+    if (!EncodePng(image, sink, &error)) {
+        std::string message = "PNG encoding failed: ";
+        message += error;
+        return ctx.Fail(std::move(message));
+    }
     return !out.Failed();
 }
 
