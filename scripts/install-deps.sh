@@ -10,7 +10,8 @@ packages=(
   libpng-dev libjpeg62-turbo-dev libcli11-dev
   qt6-base-dev libqt6opengl6-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
-  xvfb xauth x11-apps imagemagick openbox assimp-utils
+  xvfb xauth x11-apps x11-utils imagemagick openbox assimp-utils
+  desktop-file-utils shared-mime-info dpkg-dev
 )
 
 missing=()

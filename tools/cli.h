@@ -18,6 +18,7 @@ using CommandRun = std::function<int()>;
 CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
+CommandRun AddThumbnailCommand(CLI::App& command);
 
 // The text as UTF-8: unchanged when it is well-formed UTF-8, otherwise read as Windows-1252 (the
 // code page most model files were written in; a path that is not UTF-8 is taken the same way).

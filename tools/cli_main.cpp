@@ -28,6 +28,8 @@ const Subcommand kSubcommands[] = {
     {"image", "read a texture image, optionally write it in another image format", solvane::cli::AddImageCommand},
     {"render", "draw a model as the viewer does into an image file (PNG, BMP, JPEG, PCX, PPM, TGA), headless",
      solvane::cli::AddRenderCommand},
+    {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
+     solvane::cli::AddThumbnailCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.

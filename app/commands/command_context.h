@@ -13,8 +13,10 @@ class QWidget;
 
 namespace solvane {
 
+class StatusBox;
 class ViewWidget;
 class Viewer;
+struct ImageLoadOutcome;
 
 class CommandContext {
 public:
@@ -37,12 +39,16 @@ public:
     virtual void RecordBandPlacement() = 0;
     virtual int ToolBandHeight() const = 0;
     virtual void Repaint() = 0;
+    // A background or texture-map image was read (or failed to be): the open2d report.
+    virtual void ImageLoaded(const ImageLoadOutcome& outcome) = 0;
 
     Viewer& viewer() const;
     // Runs work with the view's GL context current.
     void WithGl(const std::function<void()>& work) const;
     // Recompiles the shown model's display lists (the shaded ones only when solidOnly).
     void RebuildLists(bool solidOnly) const;
+    // The same, with the status box's 0..500 bar following the build.
+    void RebuildLists(bool solidOnly, StatusBox& box) const;
 };
 
 }  // namespace solvane
