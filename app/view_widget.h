@@ -11,6 +11,12 @@
 
 namespace solvane {
 
+// What a press on a snapshot thumbnail's corner buttons asks of the window.
+struct ThumbnailActions {
+    std::function<void(int slot)> restore;
+    std::function<void(int slot)> remove;
+};
+
 class ViewWidget : public QOpenGLWidget {
 public:
     ViewWidget(Settings& settings, QWidget* parent = nullptr);
@@ -23,6 +29,7 @@ public:
     void WithContext(const std::function<void()>& work);
     // Frames painted so far.
     int FramesPainted() const { return frames_; }
+    void SetThumbnailActions(ThumbnailActions actions) { thumbnailActions_ = std::move(actions); }
 
 protected:
     void initializeGL() override;
@@ -37,6 +44,8 @@ protected:
 private:
     void ReleaseGl();
     QPoint DevicePoint(const QPointF& position) const;
+    // A left press on a thumbnail: its buttons or the start of a drag. False when none is hit.
+    bool PressThumbnail(const QPoint& point);
     // The trackball turns about the pivot's place in the window: find it again after the view
     // offset changed.
     void RelocatePivot();
@@ -45,6 +54,9 @@ private:
     QElapsedTimer clock_;
     bool initialised_ = false;
     int frames_ = 0;
+    ThumbnailActions thumbnailActions_;
+    // The left press went to a thumbnail: its release is not navigation.
+    bool pressOnThumbnail_ = false;
     int wheelUnits_ = 0;  // wheel rotation not yet a whole step (fine-grained wheels, touchpads)
 };
 

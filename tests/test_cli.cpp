@@ -4,11 +4,14 @@
 // of every option, and "--" before paths that begin with "-".
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/native.h"
+#include "load/save.h"
 #include "tests/test_support.h"
 #include "viewer/headless_context.h"
 
@@ -127,7 +130,7 @@ TEST(CliHelp, ProgramHelpListsEveryCommandOnStdout)
         const Outcome run = RunCli(flag);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
-        for (const char* part : {"Usage: solvane-cli", "info", "image", "render", "help", "--version"}) {
+        for (const char* part : {"Usage: solvane-cli", "info", "image", "render", "convert", "help", "--version"}) {
             EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
         }
     }
@@ -156,7 +159,8 @@ TEST(CliHelp, EachCommandHasItsOwnHelpNamingEveryArgument)
         {"render",
          {"FILE", "OUT", "png, bmp (24 bit), jpg, pcx", "--ppm-ascii", "--jpeg-quality Q", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
           "--light on|off", "--texturing on|off", "--axes on|off", "--box on|off", "--pivot on|off", "--depth-cue F",
-          "--gamma G", "--background R,G,B", "--times"}},
+          "--gamma G", "--background R,G,B", "--wash R,G,B,AMOUNT", "--filter-image FILE[,ALPHA]", "--times"}},
+        {"convert", {"FILE", "IN OUT", "--as FORMAT", "--to FORMAT", "--out-dir DIR", "x-ascii", "svs", "ply"}},
     };
     for (const auto& [command, arguments] : commands) {
         SCOPED_TRACE(command);
@@ -222,6 +226,22 @@ TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
         {render + "--background 1,0,0,0", {"--background", "'1,0,0,0'"}},
         {render + "--background 1/0/0", {"--background", "'1/0/0'"}},
         {render + "--depth-cue", {"--depth-cue"}},
+        {render + "--wash 0,1,0", {"--wash", "'0,1,0'"}},
+        {render + "--wash 0,1,0,1.5", {"--wash", "'0,1,0,1.5'"}},
+        {render + "--wash=-0.1,1,0,1", {"--wash", "'-0.1,1,0,1'"}},
+        {render + "--wash 0,1,0,0.5,1", {"--wash", "'0,1,0,0.5,1'"}},
+        {render + "--filter-image ''", {"--filter-image"}},
+        {render + "--filter-image f.bmp,2", {"--filter-image", "'f.bmp,2'"}},
+        {render + "--filter-image ,0.5", {"--filter-image", "',0.5'"}},
+        {"convert " + model, {"solvane-cli convert:", "IN and OUT"}},
+        {"convert " + model + " a.off b.off", {"IN and OUT", "3 paths"}},
+        {"convert " + model + " out.wrl", {"'out.wrl'", "--as"}},
+        {"convert " + model + " out --as wrl", {"--as", "'wrl'"}},
+        {"convert --to off " + model, {"--to", "--out-dir"}},
+        {"convert --out-dir d " + model, {"--out-dir", "--to"}},
+        {"convert --to off --out-dir d --as ply " + model, {"--as", "--to"}},
+        {"convert --to vrml --out-dir d " + model, {"--to", "'vrml'"}},
+        {"convert --to off --out-dir d", {"FILE"}},
         {render + "--background-quality 6", {"--background-quality", "'6'"}},
         {render + "--background-quality 1.5", {"--background-quality", "'1.5'"}},
         {render + "--background-quality -1", {"--background-quality", "'-1'"}},
@@ -251,6 +271,7 @@ TEST(CliUsage, AcceptedFormsReachTheCommand)
         render + "--background=-1,0,1e0",
         render + "--light off --texturing on --axes off --box off --pivot on --mode wireframe --times",
         render + "--mode hidden --mode solid",
+        render + "--wash 0,1,0,0 --wash=1,1,1,1 --filter-image f.bmp --filter-image=g,h.tga,0",
         render + "--background-image sky.jpg --background-quality 0 --background-quality=5",
         "render --size 64x48 " + missing + " --yaw 5 out.png",
         "info " + missing + " --json",
@@ -316,6 +337,53 @@ TEST(CliRender, SizeAndBackgroundReachThePicture)
     EXPECT_LE(rgb[2], 5);
 }
 
+// The eye filter's layers: the image stretched over the picture at its opacity, then the wash.
+TEST(CliRender, EyeFilterLayersReachThePicture)
+{
+    ScratchDir dir;
+    const std::string obj = dir.Write("t.obj", kTriangle);
+    const std::string png = (dir.Path() / "out.png").string();
+    // A 32 x 32 image (the filter texture's own size: no smoothing), red on top, blue below (a PPM
+    // lists the top row first).
+    std::string ppm = "P6\n32 32\n255\n";
+    for (int i = 0; i < 32 * 32; ++i) ppm += i < 16 * 32 ? std::string("\xff\0\0", 3) : std::string("\0\0\xff", 3);
+    const std::string image = dir.Write("f,1.ppm", ppm);
+    const std::string base = "render '" + obj + "' '" + png + "' --size=40x30 --background 0,0,0 --gamma 1 ";
+    struct Case {
+        std::string options;
+        std::array<int, 3> top, bottom;  // expected colour of the middle of the top and bottom rows
+    };
+    const std::vector<Case> cases = {
+        {"--wash 0,1,0,1", {0, 255, 0}, {0, 255, 0}},
+        {"--wash 1,1,1,0", {0, 0, 0}, {0, 0, 0}},
+        // The file's own name ends in ",1": it is read whole, at the default opacity.
+        {"--filter-image '" + image + "'", {128, 0, 0}, {0, 0, 128}},
+        {"--filter-image '" + image + ",1'", {255, 0, 0}, {0, 0, 255}},
+        // The wash goes over the image: red, then half green.
+        {"--filter-image '" + image + ",1' --wash 0,1,0,0.5", {128, 128, 0}, {0, 128, 128}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const Outcome run = RunCli(base + c.options + " --axes off --box off --yaw 180");
+        if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
+        ASSERT_EQ(run.status, 0) << run.err;
+        int width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(ReadPng(png, width, height, rgb));
+        const size_t top = (4 * 40 + 20) * 3, bottom = (25 * 40 + 20) * 3;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(rgb[top + k], c.top[k], 3) << "top, channel " << k;
+            EXPECT_NEAR(rgb[bottom + k], c.bottom[k], 3) << "bottom, channel " << k;
+        }
+    }
+    const Outcome missing = RunCli(base + "--filter-image '" + (dir.Path() / "none.ppm").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.err, "none.ppm")) << missing.err;
+    const Outcome unknown = RunCli(base + "--filter-image '" + obj + "'");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(Has(unknown.err, "not an image file")) << unknown.err;
+}
+
 // The background image is stretched behind the model as the window draws it (the picture's four
 // quarters, each 8x4 pixels, so that the scaling's blend at the edges stays narrow); names of no
 // image kind and unreadable images stop the command with status 1, naming the file.
@@ -356,6 +424,105 @@ TEST(CliRender, BackgroundImageIsDrawnBehindTheModel)
         EXPECT_EQ(refused.status, 1);
         EXPECT_TRUE(Has(refused.err, bad)) << refused.err;
     }
+}
+
+// ---- convert ----------------------------------------------------------------------------------
+
+std::string Sample(const char* name)
+{
+    return (test::SourceDir() / "samples" / name).string();
+}
+
+TEST(CliConvert, OneFileByExtensionOrByName)
+{
+    ScratchDir dir;
+    const std::string ply = (dir.Path() / "cube.ply").string();
+    Outcome run = RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(ply));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    test::LoadOutcome back = test::Load(ply);
+    ASSERT_NE(back.model, nullptr);
+    EXPECT_EQ(back.model->formatId, Format::Ply);
+    EXPECT_EQ(TotalFaces(*back.model), TotalFaces(*test::Load(Sample("cube.obj")).model));
+    // --as names the format whatever the extension; the file is then found by its contents.
+    const std::string dat = (dir.Path() / "cube.dat").string();
+    run = RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(dat) + " --as OFF");
+    ASSERT_EQ(run.status, 0) << run.err;
+    back = test::Load(dat);
+    ASSERT_NE(back.model, nullptr);
+    EXPECT_EQ(back.model->formatId, Format::Off);
+}
+
+TEST(CliConvert, FailuresAreNamedWithStatusOne)
+{
+    ScratchDir dir;
+    const std::string missing = (dir.Path() / "missing.obj").string();
+    Outcome run = RunCli("convert " + Quoted(missing) + " " + Quoted((dir.Path() / "a.off").string()));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, missing + ": cannot load (result 102)")) << run.err;
+    run = RunCli("convert " + Quoted(Sample("cube.obj")) + " /nonexistent-folder/a.off");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "/nonexistent-folder/a.off")) << run.err;
+}
+
+TEST(CliConvert, ManyFilesIntoAFolderInParallel)
+{
+    ScratchDir dir;
+    // Two inputs named cube: each keeps its own extension in its output's name.
+    const std::string cubeOff = (dir.Path() / "cube.off").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(cubeOff)).status, 0);
+    const std::string missing = (dir.Path() / "absent.obj").string();
+    const std::string out = (dir.Path() / "out").string();
+    const Outcome run = RunCli("convert --to vtk --out-dir " + Quoted(out) + " " + Quoted(Sample("cube.obj")) + " " +
+                               Quoted(missing) + " " + Quoted(Sample("teapot.obj")) + " " + Quoted(cubeOff));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, missing + ": cannot load (result 102)")) << run.err;
+    // Not a terminal: no progress line.
+    EXPECT_FALSE(Has(run.err, "converting")) << run.err;
+    for (const char* name : {"cube_obj.vtk", "cube_off.vtk", "teapot.vtk"}) {
+        const std::string path = out + "/" + name;
+        EXPECT_TRUE(Has(run.out, "-> " + path)) << run.out;
+        test::LoadOutcome back = test::Load(path);
+        ASSERT_NE(back.model, nullptr) << name;
+        EXPECT_EQ(back.model->formatId, Format::Vtk);
+    }
+    EXPECT_EQ(TotalFaces(*test::Load(out + "/teapot.vtk").model), TotalFaces(*test::Load(Sample("teapot.obj")).model));
+}
+
+TEST(CliConvert, ProgressLineOnATerminal)
+{
+    std::string version;
+    if (RunCommand("script --version 2>/dev/null", &version) != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+    ScratchDir dir;
+    const std::string command = std::string(SOLVANE_CLI_PATH) + " convert --to off --out-dir " +
+                                Quoted((dir.Path() / "out").string()) + " " + Quoted(Sample("cube.obj")) + " " +
+                                Quoted(Sample("teapot.obj"));
+    std::string output;
+    ASSERT_EQ(RunCommand("script -qec \"" + command + "\" /dev/null", &output), 0) << output;
+    EXPECT_TRUE(Has(output, "converting: 2 of 2 done, 0 failed")) << output;
+}
+
+// A scene file converted to a scene file keeps its view.
+TEST(CliConvert, SceneToSceneKeepsTheView)
+{
+    ScratchDir dir;
+    auto model = test::Load(Sample("cube.obj")).model;
+    ASSERT_NE(model, nullptr);
+    SceneRecord scene;
+    scene.yaw = 42;
+    scene.background = {0.5f, 0.25f, 0.125f};
+    const std::string in = (dir.Path() / "in.svs").string();
+    SaveContext save;
+    ASSERT_TRUE(SaveModelFile(*model, in, *FindWriter("svs"), save, &scene));
+    const std::string out = (dir.Path() / "out.svs").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(in) + " " + Quoted(out)).status, 0);
+    LoadContext ctx;
+    ASSERT_NE(LoadModelFile(out, ctx), nullptr);
+    int64_t offset = ctx.sceneOffset.load();
+    SceneRecord read;
+    ASSERT_TRUE(ReadNativeScene(out.c_str(), offset, read));
+    EXPECT_EQ(read.yaw, 42.0f);
+    EXPECT_EQ(read.background, scene.background);
 }
 
 // ---- The viewer program -----------------------------------------------------------------------

@@ -30,6 +30,7 @@ const Subcommand kSubcommands[] = {
      solvane::cli::AddRenderCommand},
     {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
      solvane::cli::AddThumbnailCommand},
+    {"convert", "write models in another format, one file or many in parallel", solvane::cli::AddConvertCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.

@@ -4,6 +4,7 @@
 
 #include "app/commands/handlers.h"
 #include "app/choosers.h"
+#include "app/print_view.h"
 
 namespace solvane::commands {
 
@@ -18,6 +19,11 @@ void Open(CommandContext& context, const CommandRow&)
 void Close(CommandContext& context, const CommandRow&)
 {
     context.CloseModel();
+}
+
+void ExportToPrinter(CommandContext& context, const CommandRow&)
+{
+    PrintView(context.Window(), context.View());
 }
 
 void Quit(CommandContext& context, const CommandRow&)

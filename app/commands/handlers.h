@@ -12,6 +12,7 @@ namespace solvane::commands {
 void Open(CommandContext& context, const CommandRow& row);
 void Close(CommandContext& context, const CommandRow& row);
 void Quit(CommandContext& context, const CommandRow& row);
+void ExportToPrinter(CommandContext& context, const CommandRow& row);
 
 // Display (display.cpp)
 void ResetView(CommandContext& context, const CommandRow& row);
@@ -19,6 +20,9 @@ void DisplayMode(CommandContext& context, const CommandRow& row);
 void Lighting(CommandContext& context, const CommandRow& row);
 void Texturing(CommandContext& context, const CommandRow& row);
 void Culling(CommandContext& context, const CommandRow& row);
+void TakeSnapshot(CommandContext& context, const CommandRow& row);
+void ClearSnapshots(CommandContext& context, const CommandRow& row);
+void EyeFilter(CommandContext& context, const CommandRow& row);
 
 // Scene (scene.cpp)
 void BackgroundColor(CommandContext& context, const CommandRow& row);
@@ -42,6 +46,7 @@ void GenerateNormalsWithStatus(CommandContext& context);
 
 // Options (options.cpp)
 void TextureQuality(CommandContext& context, const CommandRow& row);
+void SnapshotSize(CommandContext& context, const CommandRow& row);
 void RotateMode(CommandContext& context, const CommandRow& row);
 void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);
