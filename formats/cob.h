@@ -4,8 +4,11 @@
 
 #include <memory>
 
+#include <string>
+
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -14,5 +17,10 @@ namespace solvane {
 // is not a readable binary file (wrong magic, version or byte order, a chunk that runs past its
 // size, no polygon object at all).
 std::unique_ptr<Model> ReadCobFile(const char* path, LoadContext& ctx);
+
+// Writes the model as a binary trueSpace object file: one polygon object per sub-mesh with its
+// polygons, holes and texture coordinates, followed by the materials its faces use; texture maps
+// name images written beside the model as BMP. False with ctx.error set; nothing is left behind.
+bool WriteCobFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

@@ -3,8 +3,11 @@
 
 #include <memory>
 
+#include <string>
+
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -12,5 +15,10 @@ namespace solvane {
 // material's map_Kd becomes a texture entry holding the file name as written (one entry per
 // distinct name); the dispatch's texture search loads the pictures.
 std::unique_ptr<Model> ReadObjFile(const char* path, LoadContext& ctx);
+
+// Writes the model as an OBJ file and its material library (the path with ".mtl"), textured
+// materials' images beside them as PNG. All sub-meshes come back from the reader as one; faces
+// keep their polygons (holes are tessellated). False with ctx.error set; nothing is left behind.
+bool WriteObjFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

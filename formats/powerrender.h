@@ -7,6 +7,7 @@
 
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -23,5 +24,11 @@ std::unique_ptr<Texture> LoadProTexture(const Texture& texture, const std::strin
 // Replaces every texture record of a Power Render model by LoadProTexture's result for it; a
 // texture that cannot be read is dropped.
 void LoadProTextures(Model& model, const std::string& modelPath, LoadContext& ctx);
+
+// Writes the model as a Power Render file: one object per sub-mesh of triangles (polygons fanned,
+// larger and holed ones tessellated) with per-triangle texture coordinates, the materials, and
+// the texture list, every image written beside the model as PCX. False with ctx.error set;
+// nothing is left behind.
+bool WriteProFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

@@ -13,6 +13,7 @@
 
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -43,5 +44,17 @@ std::vector<std::string> QuakeSkinCandidates(const std::string& skinName, const 
 
 // The 256-colour palette of Quake: red, green, blue per index.
 extern const std::array<std::array<uint8_t, 3>, 256> QuakePalette;
+
+// The 162 unit normals an MD2 vertex refers to by index.
+extern const std::array<std::array<float, 3>, 162> kMd2Normals;
+
+// Writers. MD2: one mesh (the sub-meshes together) with every key frame as bytes scaled to the
+// frame's box, texture coordinates in pixels of the skin, drawing commands for the engine, the
+// skin written beside the model as PCX; refused beyond Quake 2's 2048 vertices, 4096 triangles or
+// 512 frames. MD3: a surface per sub-mesh and texture (split at 4096 vertices and 8192 triangles)
+// with every key frame in 1/64 units and a TGA skin per surface; refused beyond 32 surfaces, 1024
+// frames or 512 units from the origin. False with ctx.error set; nothing is left behind.
+bool WriteMd2File(const Model& model, const std::string& path, SaveContext& ctx);
+bool WriteMd3File(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

@@ -10,6 +10,7 @@
 #include "core/load_context.h"
 #include "core/model.h"
 #include "core/reader_input.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -23,5 +24,12 @@ std::unique_ptr<Model> ReadXFile(const char* path, LoadContext& ctx);
 // that is not inside a double-quoted string; the cut line ends with a line feed. Returns the
 // length as read, or -1 at the end of the input.
 int64_t ReadXLine(ReaderInput& in, std::string& line);
+
+// Write the model as an .x file, binary (the format's token stream) or text: the materials with
+// their texture file names (the images written beside the model as BMP), one Mesh per sub-mesh
+// with its polygons (holes tessellated), normals, texture coordinates (vertices split where a
+// vertex has several) and material list. False with ctx.error set; nothing is left behind.
+bool WriteXBinaryFile(const Model& model, const std::string& path, SaveContext& ctx);
+bool WriteXTextFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

@@ -6,38 +6,53 @@
 #include <stdexcept>
 
 #include "core/mesh_ops.h"
+#include "formats/cob.h"
 #include "formats/dxf.h"
+#include "formats/gltf_writer.h"
+#include "formats/lwo.h"
 #include "formats/native.h"
 #include "formats/nff.h"
+#include "formats/obj.h"
 #include "formats/off.h"
 #include "formats/ply.h"
+#include "formats/powerrender.h"
+#include "formats/quake.h"
 #include "formats/quake_mdl_writer.h"
 #include "formats/stereo3d2.h"
 #include "formats/stl_writer.h"
+#include "formats/studio3ds.h"
 #include "formats/vtk.h"
+#include "formats/xfile.h"
 
 namespace solvane {
 namespace {
 
-// Chooser rows first, in the chooser's order; then the formats only the command-line tool writes.
-// The chooser's eighteen rows, in order: svs, svo, 3d2, 3ds "(.3ds) 3D Studio Object", cob
-// "(.cob) Truespace Object", dxf, lwo "(.lwo) Lightwave Object", mdl, md2 "(.md2) Quake 2 Model",
-// md3 "(.md3) Quake 3 Arena Model", nff, obj "(.obj) Wavefront Object", off, ply, pro "(.pro) Power
-// Render Pro Object", vtk, x "(.x) DirectX Binary Model", x-ascii "(.x) DirectX ASCII Model"; then
-// stl and glb. A format gets its row when its writer is built (each row also needs its line in
-// the tests' round-trip table).
+// Chooser rows first, in the chooser's order (eighteen rows); then the formats only the
+// command-line tool writes. Every row also needs its line in the tests' round-trip table.
 constexpr WriterEntry kWriters[] = {
     {"svs", ".svs", "(.svs) Solvane Scene", "*.svs", Format::Unknown, "Solvane Scene format", WriteSvsFile, true},
     {"svo", ".svo", "(.svo) Solvane Object", "*.svo", Format::Unknown, "Solvane format", WriteSvoFile},
     {"3d2", ".3d2", "(.3d2) Stereo CAD-3D Object", "*.3d2", Format::StereoCad, "Stereo CAD-3D 3D object",
      Write3d2File},
+    {"3ds", ".3ds", "(.3ds) 3D Studio Object", "*.3ds", Format::Studio3ds, "3D Studio 3D object", Write3dsFile},
+    {"cob", ".cob", "(.cob) Truespace Object", "*.cob", Format::TrueSpace, "Truespace 3D object", WriteCobFile},
     {"dxf", ".dxf", "(.dxf) AutoCAD Object", "*.dxf", Format::Dxf, "AutoCAD 3D object", WriteDxfFile},
+    {"lwo", ".lwo", "(.lwo) Lightwave Object", "*.lwo", Format::LightWave, "Lightwave 3D object", WriteLwoFile},
     {"mdl", ".mdl", "(.mdl) Quake 1 Model", "*.mdl", Format::Mdl, "Quake 1 Model", WriteMdlFile},
+    {"md2", ".md2", "(.md2) Quake 2 Model", "*.md2", Format::Md2, "Quake 2 Model", WriteMd2File},
+    {"md3", ".md3", "(.md3) Quake 3 Arena Model", "*.md3", Format::Md3, "Quake 3 Arena Model", WriteMd3File},
     {"nff", ".nff", "(.nff) WorldToolKit Object", "*.nff", Format::Nff, "WorldToolKit 3D object", WriteNffFile},
+    {"obj", ".obj", "(.obj) Wavefront Object", "*.obj", Format::Obj, "Wavefront 3D object", WriteObjFile},
     {"off", ".off", "(.off) GeomView Object", "*.off", Format::Off, "GeomView 3D object", WriteOffFile},
     {"ply", ".ply", "(.ply) Polygon File Format", "*.ply", Format::Ply, "Polygon File Format", WritePlyFile},
+    // The chooser preselects no row for Power Render models.
+    {"pro", ".pro", "(.pro) Power Render Pro Object", "*.pro", Format::Unknown, "Power Render Pro 3D object",
+     WriteProFile},
     {"vtk", ".vtk", "(.vtk) VTK Object", "*.vtk", Format::Vtk, "VTK 3D object", WriteVtkFile},
+    {"x", ".x", "(.x) DirectX Binary Model", "*.x", Format::DirectX, "DirectX 3D object", WriteXBinaryFile},
+    {"x-ascii", ".x", "(.x) DirectX ASCII Model", "*.x", Format::Unknown, "DirectX 3D object", WriteXTextFile},
     {"stl", ".stl", nullptr, "*.stl", Format::Unknown, "Binary STL", WriteStlFile},
+    {"glb", ".glb", nullptr, "*.glb", Format::Unknown, "glTF 2.0 binary", WriteGlbFile},
 };
 
 constexpr size_t ChooserRowCount()

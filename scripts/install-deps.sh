@@ -7,10 +7,10 @@ packages=(
   build-essential cmake pkg-config ninja-build
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libcli11-dev
+  libpng-dev libjpeg62-turbo-dev libcli11-dev
   qt6-base-dev libqt6opengl6-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
-  xvfb xauth x11-apps x11-utils imagemagick openbox
+  xvfb xauth x11-apps x11-utils imagemagick openbox assimp-utils
   desktop-file-utils shared-mime-info dpkg-dev
   poppler-utils
   assimp-utils

@@ -2,8 +2,11 @@
 // file back through the load dispatch, and compare with what the format can carry. What each
 // format keeps is one row of RoundTripLevels(); a new writer adds its row there.
 //
-// Models are compared as faces of corner positions (and texture coordinates), so readers that
-// re-index, weld or duplicate vertices compare equal when the faces are the same. Used by the unit
+// Models are compared as faces of corner positions (and texture coordinates, normals, what the
+// face's material looks like and its texture's picture, where the format keeps them), so readers
+// that re-index, weld or duplicate vertices compare equal when the faces are the same. The writers
+// of the texture-carrying formats shape their faces with PrepareExport (formats/model_export.h);
+// their rows say so and the written side is shaped the same way. Used by the unit
 // tests (through ExpectRoundTrip in tests/round_trip_test.h) and by the writers' fuzz target (counts
 // only), so nothing here depends on GoogleTest.
 #pragma once
@@ -12,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/format_id.h"
 #include "core/model.h"
+#include "formats/model_export.h"
 #include "load/save.h"
 
 namespace solvane::test {
@@ -36,6 +41,25 @@ enum class PositionShape {
     Exact,       // the same floats (text formats: values that are not numbers come back as 0)
     Bytes,       // packed into 8 bits per axis over the box of all key frames
     Hundredths,  // 16-bit hundredths after the writer moved and scaled the model into range
+    Sixtyfourths,  // 16-bit integers of 1/64 unit (MD3)
+};
+
+// Which of what a material looks like (MaterialLook) comes back, and how near.
+struct LookFields {
+    bool color = false;
+    bool diffuse = false;
+    bool specular = false;
+    bool transparency = false;
+    float colorTolerance = 1e-6f;
+    float transparencyTolerance = 1e-6f;
+};
+
+// What comes back of the textures.
+enum class TextureKeep {
+    None,
+    PerMaterial,  // each face's material has its picture
+    Skin,         // one skin, the texture of the first face that has one (the Quake formats)
+    List,         // the model's textures with pictures, in order (Power Render)
 };
 
 struct RoundTripLevel {
@@ -52,6 +76,19 @@ struct RoundTripLevel {
     bool needsFaces = false;        // a model without a face of three corners or more is refused
     int32_t splitsAbove = 0;        // a sub-mesh with more vertices or faces than this is split
                                     // (then only the total of faces is compared); 0 = never
+    // The faces as PrepareExport shapes them: faces of fewer than three corners left out, holes
+    // (unless kept) and, for Triangles, polygons of more than four corners tessellated, then fanned;
+    // sub-meshes without faces not compared.
+    bool exportShape = false;
+    bool keepsHoles = false;
+    FormatId windingOf = Format::Unknown;  // faces turned where the model's front winds the other way
+    bool groupsByTexture = false;   // a sub-mesh comes back as one per texture its faces use (MD3)
+    bool binaryNumbers = false;     // values that are not numbers are stored as they are (not as 0)
+    bool skinPixels = false;        // texture coordinates in pixels of the skin (MD2)
+    bool normals = false;           // normals come back
+    LookFields looks{};
+    TextureKeep textures = TextureKeep::None;
+    bool texturePixelsExact = true;  // false: PCX, reduced to 256 colours
 };
 
 // The table: one row per writer of the save table.
@@ -60,6 +97,8 @@ const RoundTripLevel* RoundTripLevelFor(std::string_view writer);
 
 // Whether the row's writer refuses the model (and says why) rather than write it.
 bool RoundTripRefuses(const Model& model, const RoundTripLevel& level);
+// Whether a writer's message is a refusal for the format's limits.
+bool RefusedForLimits(const std::string& message);
 
 // Compares a read-back model with the model written. Returns what differs first (empty when they
 // agree). With countsOnly, only the numbers of sub-meshes, faces, corners and key frames are

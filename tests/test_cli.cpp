@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -155,9 +156,9 @@ TEST(CliHelp, EachCommandHasItsOwnHelpNamingEveryArgument)
 {
     const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
         {"info", {"FILE", "--json", "--apply OPS", "weld=TOL", "decimate=FACTOR", "scale=F"}},
-        {"image", {"FILE", "--json", "--out OUT.ppm"}},
+        {"image", {"FILE", "--json", "--out OUT", "png, bmp, jpg, pcx or tga"}},
         {"render",
-         {"FILE", "OUT.png", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
+         {"FILE", "OUT", "png, bmp (24 bit), jpg, pcx", "--ppm-ascii", "--jpeg-quality Q", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
           "--light on|off", "--texturing on|off", "--axes on|off", "--box on|off", "--pivot on|off", "--depth-cue F",
           "--gamma G", "--background R,G,B", "--wash R,G,B,AMOUNT", "--filter-image FILE[,ALPHA]", "--times"}},
         {"convert", {"FILE", "IN OUT", "--as FORMAT", "--to FORMAT", "--out-dir DIR", "x-ascii", "svs", "ply"}},
@@ -198,7 +199,12 @@ TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
         {"image", {"solvane-cli image:", "FILE"}},
         {"image " + model + " second.ppm", {"second.ppm"}},
         {"image " + model + " --out", {"--out"}},
-        {"render " + model, {"solvane-cli render:", "OUT.png"}},
+        {"image " + model + " --out x.gif", {"--out", "x.gif", "names no image format"}},
+        {"render " + model, {"solvane-cli render:", "OUT"}},
+        {"render " + model + " out.gif", {"OUT", "out.gif", "names no image format"}},
+        {render + "--jpeg-quality 0", {"--jpeg-quality", "'0'"}},
+        {render + "--jpeg-quality 101", {"--jpeg-quality", "'101'"}},
+        {render + "--jpeg-quality 9.5", {"--jpeg-quality", "'9.5'"}},
         {render + "extra.png", {"unexpected argument 'extra.png'"}},
         {render + "-- -extra.png", {"unexpected argument '-extra.png'"}},
         {render + "--bogus", {"--bogus"}},
@@ -495,6 +501,43 @@ TEST(CliConvert, ProgressLineOnATerminal)
     std::string output;
     ASSERT_EQ(RunCommand("script -qec \"" + command + "\" /dev/null", &output), 0) << output;
     EXPECT_TRUE(Has(output, "converting: 2 of 2 done, 0 failed")) << output;
+}
+
+// ".x" is DirectX binary, --as x-ascii its text form; the texture-carrying formats write the images
+// their materials name beside the model.
+TEST(CliConvert, DirectXFormsAndTexturesBesideTheModel)
+{
+    ScratchDir dir;
+    const std::string binary = (dir.Path() / "cube.x").string();
+    const std::string text = (dir.Path() / "text.x").string();
+    const std::string glb = (dir.Path() / "cube.glb").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(binary)).status, 0);
+    ASSERT_EQ(RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(text) + " --as x-ascii").status, 0);
+    ASSERT_EQ(RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(glb)).status, 0);
+    const auto head = [](const std::string& path, size_t bytes) {
+        std::ifstream in(path, std::ios::binary);
+        std::string start(bytes, '\0');
+        in.read(start.data(), static_cast<std::streamsize>(bytes));
+        return start;
+    };
+    EXPECT_EQ(head(binary, 16), "xof 0303bin 0032");
+    EXPECT_EQ(head(text, 16), "xof 0303txt 0032");
+    EXPECT_EQ(head(glb, 4), "glTF");
+    for (const std::string& path : {binary, text}) {
+        test::LoadOutcome back = test::Load(path);
+        ASSERT_NE(back.model, nullptr) << path;
+        EXPECT_EQ(TotalFaces(*back.model), TotalFaces(*test::Load(Sample("cube.obj")).model));
+    }
+
+    SOLVANE_SKIP_WITHOUT_SHARED();
+    const std::string jeep = (test::SharedDir() / "corpus" / "models" / "3DS" / "jeep1.3ds").string();
+    const std::string obj = (dir.Path() / "jeep.obj").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(jeep) + " " + Quoted(obj)).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "jeep.mtl"));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "jeep_jeep1.png"));
+    test::LoadOutcome back = test::Load(obj);
+    ASSERT_NE(back.model, nullptr);
+    EXPECT_EQ(back.model->TextureCount(), 1);
 }
 
 // A scene file converted to a scene file keeps its view.

@@ -1,6 +1,6 @@
 // solvane-cli image: reads one image through the image dispatch (the reader chosen by the file's
-// extension), prints its format and size, and optionally writes the decoded pixels as a binary
-// PPM with the top row first, whatever row order the reader keeps.
+// extension), prints its format and size, and optionally writes the decoded picture upright in the
+// image format the output name's extension gives (a binary PPM for .ppm).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -10,8 +10,11 @@
 
 #include "core/format_id.h"
 #include "core/input_file.h"
+#include "core/writer_output.h"
 #include "image/image.h"
+#include "image/image_writer.h"
 #include "tools/cli.h"
+#include "tools/cli_options.h"
 
 namespace solvane::cli {
 namespace {
@@ -20,20 +23,6 @@ namespace {
 bool IsBottomRowFirst(FormatId id)
 {
     return id != Format::Pcx;
-}
-
-bool WritePpm(const std::string& path, const Texture& image, bool bottomRowFirst)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool ok = std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height) > 0;
-    const size_t rowLength = static_cast<size_t>(image.width) * 3;
-    for (int32_t r = 0; ok && r < image.height; ++r) {
-        const int32_t source = bottomRowFirst ? image.height - 1 - r : r;
-        ok = std::fwrite(image.pixels.data() + static_cast<size_t>(source) * rowLength, 1, rowLength, file) ==
-             rowLength;
-    }
-    return std::fclose(file) == 0 && ok;
 }
 
 struct ImageOptions {
@@ -69,9 +58,13 @@ int RunImage(const ImageOptions& options)
                      reason.c_str());
         return 1;
     }
-    if (!outPath.empty() && !WritePpm(outPath, *image, IsBottomRowFirst(id))) {
-        std::fprintf(stderr, "solvane-cli image: cannot write '%s'\n", outPath.c_str());
-        return 1;
+    if (!outPath.empty()) {
+        const ImageRows rows{image->pixels.data(), image->width, image->height, !IsBottomRowFirst(id)};
+        SaveContext save;
+        if (!WriteImageRows(rows, outPath, *ImageFileTypeFromPath(outPath), ImageWriteOptions(), save)) {
+            std::fprintf(stderr, "solvane-cli image: %s\n", save.error.c_str());
+            return 1;
+        }
     }
     return 0;
 }
@@ -85,8 +78,11 @@ CommandRun AddImageCommand(CLI::App& command)
         ->type_name("")
         ->required();
     command.add_flag("--json", o->json, "print one JSON object instead of text");
-    command.add_option("--out", o->outPath, "write the decoded pixels as a binary PPM, top row first")
-        ->type_name("OUT.ppm");
+    command.add_option("--out", o->outPath,
+                       "write the picture, upright, in the format OUT's extension names: ppm (binary), png, bmp, "
+                       "jpg, pcx or tga")
+        ->type_name("OUT")
+        ->check(ImageExtensionCheck());
     return [o] { return RunImage(*o); };
 }
 

@@ -25,8 +25,9 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {"info", "load models, apply mesh operations, describe what they hold", solvane::cli::AddInfoCommand},
-    {"image", "read a texture image, optionally write it as PPM", solvane::cli::AddImageCommand},
-    {"render", "draw a model as the viewer does into a PNG, headless", solvane::cli::AddRenderCommand},
+    {"image", "read a texture image, optionally write it in another image format", solvane::cli::AddImageCommand},
+    {"render", "draw a model as the viewer does into an image file (PNG, BMP, JPEG, PCX, PPM, TGA), headless",
+     solvane::cli::AddRenderCommand},
     {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
      solvane::cli::AddThumbnailCommand},
     {"convert", "write models in another format, one file or many in parallel", solvane::cli::AddConvertCommand},

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/image_writer.h"
 #include "tools/cli_values.h"
 
 namespace solvane::cli {
@@ -42,6 +43,17 @@ CLI::Option* AddParsedOption(CLI::App& command, const std::string& name, Parse p
     return command.add_option_function<std::string>(name, std::move(apply), description)
         ->type_name(valueName)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+// Refuses an output image name whose extension names no image format the writers have.
+inline CLI::Validator ImageExtensionCheck()
+{
+    return CLI::Validator(
+        [](std::string& path) -> std::string {
+            if (ImageFileTypeFromPath(path)) return {};
+            return "the extension of '" + path + "' names no image format (png, bmp, jpg, pcx, ppm, tga)";
+        },
+        "");
 }
 
 }  // namespace solvane::cli

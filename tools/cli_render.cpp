@@ -1,5 +1,6 @@
 // solvane-cli render: loads a model, prepares it as the window does after a load, draws one frame
-// in a headless GL context with the settings' defaults (or the options given) and writes a PNG.
+// in a headless GL context with the settings' defaults (or the options given) and writes the
+// picture in the image format its output name's extension gives.
 #include <GL/gl.h>
 
 #include <array>
@@ -8,12 +9,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/format_id.h"
 #include "core/prepare.h"
+#include "core/writer_output.h"
+#include "image/image_writer.h"
 #include "image/image.h"
 #include "load/dispatch.h"
 #include "tools/cli.h"
@@ -31,6 +35,8 @@ struct RenderOptions {
     int width = 1024, height = 768;
     float yaw = 0, pitch = 0;
     bool times = false;
+    bool ppmAscii = false;
+    ImageWriteOptions image;
     bool washOn = false;
     std::string filterImagePath;  // empty: no image layer
     float filterImageAlpha = 0.5f;
@@ -121,6 +127,7 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 int RunRender(const RenderOptions& options)
 {
+    const std::optional<ImageFileType> imageType = ImageFileTypeFromPath(options.outPath, options.ppmAscii);
     Settings settings = options.settings;
     const int width = options.width, height = options.height;
     const auto start = std::chrono::steady_clock::now();
@@ -196,12 +203,16 @@ int RunRender(const RenderOptions& options)
     viewer.DrawFrame(FrameMode::Render);
     glFinish();
     const double frameSeconds = Seconds(frameStart);
-    const std::vector<uint8_t> pixels = context.ReadPixelsTopDown();
+    Texture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels = context.ReadPixels();
     viewer.SetModel(nullptr);
     ReleaseModelLists(*model);
     viewer.ReleaseGl();
-    if (!WritePng(options.outPath, width, height, pixels)) {
-        std::fprintf(stderr, "solvane-cli render: cannot write %s\n", options.outPath.c_str());
+    SaveContext save;
+    if (!WriteImageFile(picture, options.outPath, *imageType, options.image, save)) {
+        std::fprintf(stderr, "solvane-cli render: %s\n", save.error.c_str());
         return 1;
     }
     if (options.times) {
@@ -218,7 +229,12 @@ CommandRun AddRenderCommand(CLI::App& command)
     auto o = std::make_shared<RenderOptions>();
     Settings& settings = o->settings;
     command.add_option("FILE", o->modelPath, "the model to draw")->type_name("")->required();
-    command.add_option("OUT.png", o->outPath, "the PNG file to write")->type_name("")->required();
+    command.add_option("OUT", o->outPath,
+                       "the image file to write, in the format its extension names: png, bmp (24 bit), jpg, pcx "
+                       "(8 bit, 256 colours by median cut), ppm or tga (24 bit)")
+        ->type_name("")
+        ->required()
+        ->check(ImageExtensionCheck());
 
     const auto onOff = [&command](const std::string& name, uint8_t& target, const char* what) {
         AddParsedOption(
@@ -315,6 +331,16 @@ CommandRun AddRenderCommand(CLI::App& command)
         "0..5", "a whole number from 0 to 5",
         "texture quality of the background image, 16 to 512 texels a side (default " +
             std::to_string(settings.background_texture_quality) + ")");
+    command.add_flag("--ppm-ascii", o->ppmAscii, "write a .ppm as text samples (P3) instead of bytes (P6)");
+    AddParsedOption(
+        command, "--jpeg-quality",
+        [o](std::string_view v) {
+            double quality = 0;
+            if (!ParseNumber(v, quality) || quality < 1 || quality > 100 || quality != static_cast<int>(quality)) return false;
+            o->image.jpegQuality = static_cast<int>(quality);
+            return true;
+        },
+        "Q", "a whole number from 1 to 100", "JPEG quality (default 90)");
     command.add_flag("--times", o->times, "print the time of each step on standard error");
     return [o] { return RunRender(*o); };
 }

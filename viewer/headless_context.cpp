@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/writer_output.h"
+#include "image/image_writer.h"
+
 namespace solvane {
 namespace {
 
@@ -87,12 +90,18 @@ void HeadlessContext::Destroy()
     display_ = surface_ = context_ = nullptr;
 }
 
-std::vector<uint8_t> HeadlessContext::ReadPixelsTopDown() const
+std::vector<uint8_t> HeadlessContext::ReadPixels() const
 {
     std::vector<uint8_t> bottomUp(static_cast<size_t>(width_) * height_ * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return bottomUp;
+}
+
+std::vector<uint8_t> HeadlessContext::ReadPixelsTopDown() const
+{
+    const std::vector<uint8_t> bottomUp = ReadPixels();
     std::vector<uint8_t> topDown(bottomUp.size());
     const size_t row = static_cast<size_t>(width_) * 3;
     for (int y = 0; y < height_; ++y) {
@@ -103,26 +112,16 @@ std::vector<uint8_t> HeadlessContext::ReadPixelsTopDown() const
 
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb)
 {
-    if (rgb.size() != static_cast<size_t>(width) * height * 3) return false;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
+    if (width < 1 || height < 1 || rgb.size() != static_cast<size_t>(width) * height * 3) return false;
+    SaveContext ctx;
+    WriterOutput out(ctx);
+    if (!out.Open(path)) return false;
+    const ImageRows rows{rgb.data(), width, height, true};
+    if (!WritePngImage(rows, out, ctx)) {
+        out.Abandon();
         return false;
     }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-        png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]));
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return out.Finish();
 }
 
 bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)

@@ -23,6 +23,9 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
 
+    // The surface's pixels as RGB, bottom row first (as GL reads them, and as the image writers
+    // take a picture).
+    std::vector<uint8_t> ReadPixels() const;
     // The surface's pixels as RGB, top row first.
     std::vector<uint8_t> ReadPixelsTopDown() const;
 
