@@ -50,10 +50,12 @@ int main(int argc, char** argv)
     qtArguments.push_back(nullptr);
 
     solvane::PrepareGlSurfaceFormat();
+    solvane::PreferX11Platform(argc, argv);
     QApplication application(qtArgumentCount, qtArguments.data());
     QApplication::setOrganizationName("Solvane");
     QApplication::setApplicationName("Solvane.3.0");
-    QApplication::setApplicationDisplayName("Solvane Viewer");
+    // No application display name: Qt would append it to every window title on X11, and the
+    // titles are the program's own ("Solvane File Browser", "Error Encountered...").
     QSettings::setDefaultFormat(QSettings::IniFormat);
 
     // Qt has removed the options it took; anything else that looks like an option is a mistake

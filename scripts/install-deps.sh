@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
-  qt6-base-dev libqt6opengl6-dev
+  qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
   xvfb xauth x11-apps imagemagick openbox
 )

@@ -72,6 +72,8 @@ public:
     BackgroundImage background;
     // Overlays drawn after the scene (eye filter, snapshot thumbnails).
     std::function<void(Viewer&)> overlays;
+    // Called after the model's lists have been compiled again (the model or its look changed).
+    std::function<void()> listsRebuilt;
 
     Settings& settings() { return settings_; }
 
