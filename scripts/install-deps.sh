@@ -10,7 +10,7 @@ packages=(
   libpng-dev libcli11-dev
   qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
-  xvfb xauth x11-apps imagemagick openbox
+  xvfb xauth x11-apps imagemagick openbox python3
 )
 
 missing=()

@@ -5,7 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "core/model.h"
+#include "core/settings.h"
 
 namespace CLI {
 class App;
@@ -18,6 +22,12 @@ using CommandRun = std::function<int()>;
 CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
+CommandRun AddReportCommand(CLI::App& command);
+CommandRun AddHtmlCommand(CLI::App& command);
+
+// Loads a model and finishes it as a load in the window does, with these settings; null (after
+// printing why on standard error) when it does not load.
+std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings);
 
 // The text as UTF-8: unchanged when it is well-formed UTF-8, otherwise read as Windows-1252 (the
 // code page most model files were written in; a path that is not UTF-8 is taken the same way).

@@ -27,6 +27,8 @@ const Subcommand kSubcommands[] = {
     {"info", "load models, apply mesh operations, describe what they hold", solvane::cli::AddInfoCommand},
     {"image", "read a texture image, optionally write it as PPM", solvane::cli::AddImageCommand},
     {"render", "draw a model as the viewer does into a PNG, headless", solvane::cli::AddRenderCommand},
+    {"report", "print the information panel's report on a model", solvane::cli::AddReportCommand},
+    {"html", "write a web page on a model with pictures of it, as Export HTML does", solvane::cli::AddHtmlCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 // A header or footer file is a piece of a page, not a library.
 constexpr uintmax_t kMaxIncludeBytes = 16u << 20;
-// Texture pictures are shown at most this wide or high on the page.
+// Texture pictures are shown this wide or high on the page (the longer side).
 constexpr int kTextureThumbSide = 128;
 
 struct ViewPicture {
@@ -372,7 +372,8 @@ bool PageWriter::Textures(std::string* error)
         if (drawable) {
             const fs::path file = folder_ / ("texture-" + std::to_string(i + 1) + ".png");
             if (!WritePicture(file, texture.width, texture.height, TopDown(texture), error)) return false;
-            const double fit = std::min(1.0, static_cast<double>(kTextureThumbSide) / std::max(texture.width, texture.height));
+            // Shown with its longer side kTextureThumbSide pixels, small textures enlarged.
+            const double fit = static_cast<double>(kTextureThumbSide) / std::max(texture.width, texture.height);
             const int w = std::max(1, static_cast<int>(texture.width * fit));
             const int h = std::max(1, static_cast<int>(texture.height * fit));
             body_ += "<img src=\"" + Link(file) + "\" width=\"" + std::to_string(w) + "\" height=\"" + std::to_string(h) +
