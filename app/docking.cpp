@@ -13,6 +13,8 @@ namespace {
 // How long after opening a panel waits for the window manager's frame to be known.
 constexpr int kFrameFitMs = 3000;
 constexpr int kFitPollMs = 40;
+// How long the window system may take to report a move the panel asked for.
+constexpr int kOwnMoveMs = 1000;
 
 }  // namespace
 
@@ -69,7 +71,10 @@ void DockedPanel::PlaceOuter(const QRect& outer)
     const QMargins margins = Margins();
     resize(outer.size().shrunkBy(margins).expandedTo(QSize(1, 1)));
     // A window's position is its frame's.
-    move(outer.topLeft());
+    if (outer.topLeft() != frameGeometry().topLeft()) {
+        ownMoves_.push_back({outer.topLeft(), QDeadlineTimer(kOwnMoveMs)});
+        move(outer.topLeft());
+    }
     placing_ = false;
     RecordGeometry();
 }
@@ -143,13 +148,30 @@ void DockedPanel::RecordGeometry()
     settings_.*keys_.height = outer.height();
 }
 
+bool DockedPanel::IsOwnMove(const QPoint& topLeft)
+{
+    while (!ownMoves_.empty() && ownMoves_.front().expiry.hasExpired()) ownMoves_.pop_front();
+    for (auto it = ownMoves_.begin(); it != ownMoves_.end(); ++it) {
+        if (it->topLeft == topLeft) {
+            ownMoves_.erase(ownMoves_.begin(), it + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
 void DockedPanel::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     if (placing_ || !isVisible()) return;
     if (fitTimer_.isActive()) FitFrame();
+    if (fitTimer_.isActive()) return;  // the window manager is still framing it
+    if (IsOwnMove(frameGeometry().topLeft())) {
+        RecordGeometry();
+        return;
+    }
     // The user moved it (or the window manager did): the docking rule decides where it stays.
-    if (!fitTimer_.isActive()) ReevaluateDocking();
+    ReevaluateDocking();
 }
 
 void DockedPanel::resizeEvent(QResizeEvent* event)

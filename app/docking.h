@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 
 #include "core/docking.h"
@@ -67,6 +68,10 @@ private:
     QRect MainOuter() const;
     void RecordGeometry();
 
+    // Whether a move the window system reports is one the panel asked for itself (its answer may
+    // come after the panel has asked for another place, while the main window is dragged).
+    bool IsOwnMove(const QPoint& topLeft);
+
     QPointer<QWidget> mainWindow_;
     PanelKind kind_;
     const PanelKeys& keys_;
@@ -76,6 +81,11 @@ private:
     QRect wantedOuter_;          // where the frame goes once the window manager has framed it
     QDeadlineTimer fitDeadline_{0};
     QTimer fitTimer_;
+    struct OwnMove {
+        QPoint topLeft;
+        QDeadlineTimer expiry;
+    };
+    std::deque<OwnMove> ownMoves_;
 };
 
 }  // namespace solvane

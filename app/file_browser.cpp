@@ -15,11 +15,18 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kMarkerRole = Qt::UserRole + 1;
 constexpr int kFolderRole = Qt::UserRole + 2;
+constexpr int kIconRole = Qt::UserRole + 3;
 
 constexpr const char* kIconNames[kBrowserIconCount] = {
     "3dfile", "3dstudio", "autocad", "directx", "geomview", "lightwave", "quake",  "quake2",  "solvane",
     "regularfile", "truespace", "wavefront", "floppy", "hard", "cdrom", "network", "folder", "folderopen",
 };
+
+void SetIcon(QTreeWidgetItem* item, BrowserIcon icon)
+{
+    item->setIcon(0, BrowserIconImage(icon));
+    item->setData(0, kIconRole, static_cast<int>(icon));
+}
 
 QTreeWidgetItem* NewFolderItem(const QString& text, const QString& path, BrowserIcon icon)
 {
@@ -27,7 +34,7 @@ QTreeWidgetItem* NewFolderItem(const QString& text, const QString& path, Browser
     item->setData(0, kPathRole, path);
     item->setData(0, kMarkerRole, FileBrowserPanel::kNotListed);
     item->setData(0, kFolderRole, true);
-    item->setIcon(0, BrowserIconImage(icon));
+    SetIcon(item, icon);
     // Every place and folder starts with its expand button; listing it decides whether it keeps it.
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     return item;
@@ -106,7 +113,7 @@ FileBrowserPanel::FileBrowserPanel(QWidget* mainWindow, Settings& settings, Hook
 
     connect(tree_, &QTreeWidget::itemExpanded, this, &FileBrowserPanel::Expanded);
     connect(tree_, &QTreeWidget::itemCollapsed, this, &FileBrowserPanel::Collapsed);
-    connect(tree_, &QTreeWidget::itemActivated, this, &FileBrowserPanel::DoubleClicked);
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this, &FileBrowserPanel::DoubleClicked);
     connect(refresh, &QPushButton::clicked, this, &FileBrowserPanel::FillRoots);
     connect(supported_, &QRadioButton::clicked, this, [this] { ShowFiles(true); });
     connect(all_, &QRadioButton::clicked, this, [this] { ShowFiles(false); });
@@ -121,6 +128,11 @@ QString FileBrowserPanel::ItemPath(const QTreeWidgetItem* item)
 bool FileBrowserPanel::IsFolder(const QTreeWidgetItem* item)
 {
     return item && item->data(0, kFolderRole).toBool();
+}
+
+BrowserIcon FileBrowserPanel::ItemIcon(const QTreeWidgetItem* item)
+{
+    return static_cast<BrowserIcon>(item->data(0, kIconRole).toInt());
 }
 
 int FileBrowserPanel::FillMarker(const QTreeWidgetItem* item)
@@ -178,7 +190,7 @@ void FileBrowserPanel::ListFolder(QTreeWidgetItem* item)
         auto* file = new QTreeWidgetItem(QStringList{name});
         file->setData(0, kPathRole, folder + name);
         file->setData(0, kFolderRole, false);
-        file->setIcon(0, BrowserIconImage(entry.icon));
+        SetIcon(file, entry.icon);
         children.append(file);
     }
     item->addChildren(children);
@@ -193,13 +205,13 @@ void FileBrowserPanel::Expanded(QTreeWidgetItem* item)
         item->setData(0, kMarkerRole, kListed);
         ListFolder(item);
     }
-    if (item->parent()) item->setIcon(0, BrowserIconImage(BrowserIcon::FolderOpen));
+    if (item->parent()) SetIcon(item, BrowserIcon::FolderOpen);
     if (!restoring_) RememberFolder(item);
 }
 
 void FileBrowserPanel::Collapsed(QTreeWidgetItem* item)
 {
-    if (item->parent()) item->setIcon(0, BrowserIconImage(BrowserIcon::Folder));
+    if (item->parent()) SetIcon(item, BrowserIcon::Folder);
     if (!restoring_) RememberFolder(item);
 }
 

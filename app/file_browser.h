@@ -48,6 +48,7 @@ public:
     static QString ItemPath(const QTreeWidgetItem* item);
     static bool IsFolder(const QTreeWidgetItem* item);
     static int FillMarker(const QTreeWidgetItem* item);
+    static BrowserIcon ItemIcon(const QTreeWidgetItem* item);
 
 private:
     void ListFolder(QTreeWidgetItem* item);

@@ -105,15 +105,16 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
     QStringList menus;
     for (const QAction* top : s.window->menuBar()->actions()) menus << top->text() + ": " + MenuLayout(top->menu());
     EXPECT_EQ(menus, QStringList({
-                         "&File: &Open... | &Close | - | &Quit",
+                         "&File: &Open... | &Close | - | Export HTML... | - | Open File Browser... | "
+                         "Open 3D File Info... | - | &Quit",
                          "&Display: Reset View | - | Solid | Wireframe | Hidden Lines Removed | - | Lighting On | "
                          "Texturing On | Culling On | - | Model's Axes | Pivot Point | Bounding Box",
                          "Scene: Background Color... | - | Depth Cueing> | Depth Cueing Color... | - | "
                          "Gamma Correction...",
                          "Mesh: Material... | Triangulate | Generate Normals | Invert Normals",
                          "&Options: Texture Quality> | - | Mouse Mode> | Pivot Point> | Zoom Dependent Rotation Speed | "
-                         "Spin (Hands-Free Rotation) | - | Solvane Always On Top | - | Save A&ll Settings | "
-                         "Save Settings On Exit",
+                         "Spin (Hands-Free Rotation) | - | Solvane Always On Top | Dockable Windows | - | "
+                         "Save A&ll Settings | Save Settings On Exit",
                          "&Help: 3D Hardware Report... | - | Online User's Guide... | Online FAQ... | - | A&bout...",
                      }));
     const QMenu* options = s.window->menuBar()->actions()[4]->menu();
