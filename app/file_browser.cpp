@@ -170,7 +170,8 @@ void FileBrowserPanel::FillRoots()
         item->setExpanded(true);
     }
     tree_->setCurrentItem(item);
-    tree_->scrollToItem(item);
+    // The folder at the top, so that what it holds shows below it.
+    tree_->scrollToItem(item, QAbstractItemView::PositionAtTop);
     restoring_ = false;
 }
 
