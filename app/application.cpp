@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/settings_store.h"
 #include "app/usage_ui.h"
+#include "app/wizard.h"
 
 namespace solvane {
 
@@ -50,6 +51,11 @@ int RunApplication(const QString& path, const UsageConfig& usageConfig)
     ReadAll(settings);
     UsageSession usage(settings, usageConfig);
     usage.SendInstallReportIfFlagged();
+    // The wizard at the first start only: it runs before the window exists, then its flag is
+    // cleared and everything it chose is stored.
+    if (settings.show_wizard) RunConfigurationWizard(nullptr, true, settings);
+    settings.show_wizard = 0;
+    WriteAll(settings);
     usage.StartStartReport();
     int exitCode = 0;
     {

@@ -80,6 +80,8 @@ constexpr CommandRow kCommands[] = {
     // Scene
     {.number = BackgroundColor, .menu = kScene, .text = "Background Color...", .handler = commands::BackgroundColor,
      .alias = ButtonBackground},
+    {.number = BackgroundTexture, .menu = kScene, .text = "Background Texture...",
+     .handler = commands::BackgroundTexture},
     {.number = DepthCueOff, .menu = kDepthCueing, .text = "OFF", .separatorBefore = true, .kind = Radio,
      .group = DepthCue, .setting = CueFactor(0.0f)},
     {.number = 40052, .menu = kDepthCueing, .text = "10%", .kind = Radio, .group = DepthCue, .setting = CueFactor(0.01f)},
@@ -95,12 +97,18 @@ constexpr CommandRow kCommands[] = {
     {.number = DepthCue99, .menu = kDepthCueing, .text = "99%", .kind = Radio, .group = DepthCue,
      .setting = CueFactor(0.99f)},
     {.number = DepthCueColor, .menu = kScene, .text = "Depth Cueing Color...", .handler = commands::DepthCueColor},
+    {.number = LightColor, .menu = kScene, .text = "Light Color...", .handler = commands::LightColor},
     {.number = GammaCorrection, .menu = kScene, .text = "Gamma Correction...", .separatorBefore = true,
      .handler = commands::GammaCorrection},
 
     // Mesh
     {.number = MaterialDialog, .menu = kMesh, .text = "Material...", .availability = WithModel,
      .handler = commands::Material, .alias = ButtonMaterial},
+    {.number = TextureMap, .menu = kMesh, .text = "Texture Map...", .availability = WithModel,
+     .handler = commands::TextureMap},
+    {.number = Scale, .menu = kMesh, .text = "Scale...", .availability = WithModel, .handler = commands::Scale},
+    {.number = Decimate, .menu = kMesh, .text = "Decimate...", .availability = WithModel,
+     .handler = commands::Decimate},
     {.number = Triangulate, .menu = kMesh, .text = "Triangulate", .availability = WithModel,
      .handler = commands::Triangulate},
     {.number = GenerateLightData, .menu = kMesh, .text = "Generate Normals", .availability = WithModel,
@@ -145,6 +153,8 @@ constexpr CommandRow kCommands[] = {
      .handler = commands::SaveAllSettings},
     {.number = SaveSettingsOnExit, .menu = kOptions, .text = "Save Settings On Exit", .kind = Toggle,
      .setting = Flag(&Settings::save_settings)},
+    {.number = ConfigurationWizard, .menu = kOptions, .text = "Configuration Wizard...", .separatorBefore = true,
+     .handler = commands::RunWizard},
 
     // Help
     {.number = HardwareReport, .menu = kHelp, .text = "3D Hardware Report...", .handler = commands::HardwareReport},

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 
+#include "app/commands/handlers.h"
 #include "app/dialogs.h"
 #include "app/file_browser.h"
 #include "app/info_panel.h"
@@ -298,6 +299,12 @@ void MainWindow::ShowAtStart()
     ArmFrameFit(storedFrame_, QMargins());
     SyncUiWithState();
     windowReady_ = true;
+    commands::LoadBackgroundAtStart(*this);
+}
+
+void MainWindow::ImageLoaded(const ImageLoadOutcome& outcome)
+{
+    if (imageLoaded_) imageLoaded_(outcome);
 }
 
 void MainWindow::SyncUiWithState()
@@ -436,7 +443,8 @@ void MainWindow::PollJob()
     }
     const int progress = job_.Progress();
     if (loadingBox_ && progress < 500) loadingBox_->Progress()->setValue(progress);
-    if (progress < 500) return;
+    // A command (its dialog, its status box) may hold the shown model: the new one waits for it.
+    if (progress < 500 || commandDepth_ > 0) return;
     pollTimer_.stop();
     if (loadingBox_) {
         loadingBox_->CancelButton()->setEnabled(false);
@@ -515,7 +523,11 @@ void MainWindow::DispatchCommand(int received)
             if (affected) SetChecked(other.number, IsChecked(other, settings_));
         }
     }
-    if (row->handler) row->handler(*this, *row);
+    if (row->handler) {
+        ++commandDepth_;
+        row->handler(*this, *row);
+        --commandDepth_;
+    }
     Repaint();
 }
 

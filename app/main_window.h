@@ -16,6 +16,7 @@
 #include "app/command_table.h"
 #include "app/commands/command_context.h"
 #include "app/dialogs.h"
+#include "app/image_chooser.h"
 #include "core/model.h"
 #include "core/settings.h"
 #include "load/load_job.h"
@@ -82,6 +83,9 @@ public:
     // load's result code on failure.
     using LoadFinishedHook = std::function<void(const LoadJob& job, const Model* model, int32_t resultCode)>;
     void SetLoadFinishedHook(LoadFinishedHook hook) { loadFinished_ = std::move(hook); }
+    // Called after every read of a background or texture-map image.
+    void SetImageLoadedHook(ImageLoadedHook hook) { imageLoaded_ = std::move(hook); }
+    void ImageLoaded(const ImageLoadOutcome& outcome) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,9 +133,11 @@ private:
     QString currentPath_;
     LoadJob job_;
     LoadFinishedHook loadFinished_;
+    ImageLoadedHook imageLoaded_;
     QTimer pollTimer_;
     QPointer<LoadingBox> loadingBox_;
     bool windowReady_ = false;
+    int commandDepth_ = 0;  // command handlers running (their dialogs run nested event loops)
     bool maximised_ = false;
     // The stored outer rectangle is applied once the window manager has framed the window.
     QRect storedFrame_;

@@ -40,7 +40,9 @@ struct Int16 { int16_t Settings::*field; };
 struct Tenths { float Settings::*field; };
 struct Hundredths { float Settings::*field; };
 struct Text { std::string Settings::*field; const char* fallback; };
-using Field = std::variant<Flag, Int, Int16, Tenths, Hundredths, Text>;
+// A file path: kept whole, however long.
+struct PathText { std::string Settings::*field; };
+using Field = std::variant<Flag, Int, Int16, Tenths, Hundredths, Text, PathText>;
 
 struct Entry {
     const char* name;
@@ -75,6 +77,7 @@ const Entry kEntries[] = {
     Entry{"file_browser_last_dir", Text{&Settings::file_browser_last_dir, "\\"}},
     Entry{"gamma_value", Hundredths{&Settings::gamma_value}}, INT(http_message_id),
     Entry{"http_machine_id", Text{&Settings::http_machine_id, ""}},
+    Entry{"background_image_file", PathText{&Settings::background_image_file}},
 };
 
 #undef FLAG
@@ -132,10 +135,13 @@ void ReadAll(Settings& settings)
                 } else if constexpr (std::is_same_v<T, Hundredths>) {
                     const int stored = ReadInt(name, static_cast<int>(std::ceil(defaults.*field.field * 100.0f)));
                     settings.*field.field = static_cast<float>(stored) / 100.0f;
-                } else {
+                } else if constexpr (std::is_same_v<T, Text>) {
                     std::string text;
                     if (!ReadText(name, text)) text = field.fallback;
                     settings.*field.field = text;
+                } else {
+                    const QVariant value = OpenStore()->value(name);
+                    settings.*field.field = value.isValid() ? value.toString().toStdString() : std::string();
                 }
             },
             entry.field);
@@ -159,10 +165,12 @@ void WriteAll(const Settings& settings)
                     store.setValue(name, QString::number(static_cast<int>(settings.*field.field * 10.0f)));
                 } else if constexpr (std::is_same_v<T, Hundredths>) {
                     store.setValue(name, QString::number(static_cast<int>(std::ceil(settings.*field.field * 100.0f))));
-                } else {
+                } else if constexpr (std::is_same_v<T, Text>) {
                     std::string text = settings.*field.field;
                     if (text.size() > 255) text.resize(255);
                     store.setValue(name, QString::fromStdString(text));
+                } else {
+                    store.setValue(name, QString::fromStdString(settings.*field.field));
                 }
             },
             entry.field);

@@ -64,4 +64,24 @@ QIcon ProgramIcon()
     return icon;
 }
 
+QByteArray ProgramPicturePng(int side)
+{
+    InitResources();
+    QFile file(QString(":/program/solvane-%1.png").arg(side));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+QPixmap WizardPicture(qreal devicePixelRatio)
+{
+    InitResources();
+    constexpr int kWidth = 164, kHeight = 314;
+    QIcon icon;
+    icon.addFile(":/program/wizard.png", QSize(kWidth, kHeight));
+    icon.addFile(":/program/wizard@2x.png", QSize(2 * kWidth, 2 * kHeight));
+    QPixmap pixmap = icon.pixmap(QSize(qRound(kWidth * devicePixelRatio), qRound(kHeight * devicePixelRatio)));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
 }  // namespace solvane

@@ -4,6 +4,7 @@
 // pixels.
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -21,5 +22,10 @@ QIcon ToolbarIcon(const QString& label);
 // The program's picture (About box, window icon) at the given logical side and pixel ratio.
 QPixmap ProgramPicture(int side, qreal devicePixelRatio);
 QIcon ProgramIcon();
+// The program's picture as PNG bytes at the given side (16, 32, 48, 64, 128 or 256); empty for
+// other sides.
+QByteArray ProgramPicturePng(int side);
+// The configuration wizard's side picture (164 x 314 logical pixels).
+QPixmap WizardPicture(qreal devicePixelRatio);
 
 }  // namespace solvane

@@ -127,6 +127,10 @@ void UsageSession::Attach(MainWindow& window)
         const FormatId format = model ? model->formatId : IdentifyFormat(job.Path().c_str());
         ReportModelLoad(client_, settings_, model, resultCode, FormatShortName(format), job.StartTime());
     });
+    window.SetImageLoadedHook([this](const ImageLoadOutcome& outcome) {
+        ReportImageLoad(client_, settings_, outcome.success, ImageFormatName(outcome.format), outcome.start,
+                        outcome.width, outcome.height);
+    });
     turnTimer_.start();
 }
 

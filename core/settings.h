@@ -68,6 +68,8 @@ struct Settings {
     float gamma_value = 1.7f;
     int32_t http_message_id = 1;
     std::string http_machine_id;
+    // The background image's file, read at start-up while using_background_image is on.
+    std::string background_image_file;
 
     // Not persisted: copied from the background colour at start-up.
     std::array<float, 3> depthCueColor{0.30196f, 0.30196f, 0.30196f};

@@ -81,6 +81,8 @@ TextureImportResult ImportTextureMap(Model& model, const std::string& imagePath,
     texture.width = image->width;
     texture.height = image->height;
     texture.pixels = std::move(image->pixels);
+    // A texture this import made is applied through the model's own texture coordinates.
+    if (result.createdTextureTable) texture.mappingMode = 0;
     result.status = TextureImportStatus::Imported;
     return result;
 }

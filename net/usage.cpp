@@ -419,6 +419,19 @@ void ReportModelLoad(UsageClient& client, const Settings& settings, const Model*
     client.ReportEvent(UsageEventKind::Open3d, event);
 }
 
+void ReportImageLoad(UsageClient& client, const Settings& settings, bool success, const char* formatName,
+                     std::time_t loadStart, int32_t width, int32_t height)
+{
+    if (!settings.enable_BE_stats) return;
+    UsageEvent event;
+    event.success = success ? 1 : 0;
+    event.SetType(formatName);
+    event.time = static_cast<int32_t>(std::time(nullptr) - loadStart);
+    event.a = success ? width : 0;
+    event.b = success ? height : 0;
+    client.ReportEvent(UsageEventKind::Open2d, event);
+}
+
 void ReportCloseWhenEnabled(UsageClient& client, const Settings& settings)
 {
     if (settings.enable_BE_stats) client.ReportClose();

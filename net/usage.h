@@ -142,6 +142,11 @@ private:
 // counts, or the load's result code with zero counts; the time from the job's start.
 void ReportModelLoad(UsageClient& client, const Settings& settings, const Model* model, int32_t resultCode,
                      const char* formatName, std::time_t loadStart);
+// open2d for a finished image read (a background or texture-map image), when usage reporting is
+// on: success 1 or 0, the image format's name, the time from loadStart, the image's size (zeros
+// when it was not read).
+void ReportImageLoad(UsageClient& client, const Settings& settings, bool success, const char* formatName,
+                     std::time_t loadStart, int32_t width, int32_t height);
 // The close report, when usage reporting is on.
 void ReportCloseWhenEnabled(UsageClient& client, const Settings& settings);
 

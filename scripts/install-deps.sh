@@ -10,7 +10,8 @@ packages=(
   libpng-dev libcli11-dev
   qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
-  xvfb xauth x11-apps imagemagick openbox python3
+  xvfb xauth x11-apps x11-utils imagemagick openbox python3
+  desktop-file-utils shared-mime-info dpkg-dev
 )
 
 missing=()

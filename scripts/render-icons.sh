@@ -5,6 +5,7 @@
 #                       NAME.png, NAME@2x.png         (softened colours: the resting state)
 #   browser/NAME.svg -> NAME.png (16 pixels), NAME@2x.png (32): the file browser's icons
 #   program/solvane.svg -> solvane-16.png ... solvane-256.png
+#   program/wizard.svg  -> wizard.png, wizard@2x.png (the configuration wizard's side picture)
 set -euo pipefail
 cd "$(dirname "$0")/../app/resources"
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert missing: apt-get install librsvg2-bin" >&2; exit 1; }
@@ -26,6 +27,8 @@ done
 for side in 16 32 48 64 128 256; do
   rsvg-convert -w "$side" -h "$side" program/solvane.svg -o "program/solvane-$side.png"
 done
+rsvg-convert -w 164 -h 314 program/wizard.svg -o program/wizard.png
+rsvg-convert -w 328 -h 628 program/wizard.svg -o program/wizard@2x.png
 # The help pages show the tool band images and the program's picture.
 mkdir -p ../../doc/guide/images
 cp toolbar/*-hot.png ../../doc/guide/images/

@@ -224,6 +224,10 @@ TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
         {render + "--background 1,0,0,0", {"--background", "'1,0,0,0'"}},
         {render + "--background 1/0/0", {"--background", "'1/0/0'"}},
         {render + "--depth-cue", {"--depth-cue"}},
+        {render + "--background-quality 6", {"--background-quality", "'6'"}},
+        {render + "--background-quality 1.5", {"--background-quality", "'1.5'"}},
+        {render + "--background-quality -1", {"--background-quality", "'-1'"}},
+        {render + "--background-image", {"--background-image"}},
         {"report", {"solvane-cli report:", "FILE"}},
         {"report " + model + " extra", {"unexpected argument 'extra'"}},
         {"html " + model, {"solvane-cli html:", "OUT.htm"}},
@@ -261,6 +265,7 @@ TEST(CliUsage, AcceptedFormsReachTheCommand)
         render + "--background=-1,0,1e0",
         render + "--light off --texturing on --axes off --box off --pivot on --mode wireframe --times",
         render + "--mode hidden --mode solid",
+        render + "--background-image sky.jpg --background-quality 0 --background-quality=5",
         "render --size 64x48 " + missing + " --yaw 5 out.png",
         "info " + missing + " --json",
         "info --apply normals --apply=invert-normals,triangulate,tessellate,weld=0.5,decimate=0.1,scale=2 " + missing,
@@ -327,6 +332,48 @@ TEST(CliRender, SizeAndBackgroundReachThePicture)
     EXPECT_GE(rgb[0], 250);
     EXPECT_LE(rgb[1], 5);
     EXPECT_LE(rgb[2], 5);
+}
+
+// The background image is stretched behind the model as the window draws it (the picture's four
+// quarters, each 8x4 pixels, so that the scaling's blend at the edges stays narrow); names of no
+// image kind and unreadable images stop the command with status 1, naming the file.
+TEST(CliRender, BackgroundImageIsDrawnBehindTheModel)
+{
+    ScratchDir dir;
+    const std::string image = (dir.Path() / "quarters.ppm").string();
+    {
+        std::ofstream out(image, std::ios::binary);
+        out << "P6\n32 16\n255\n";
+        const char quarter[2][2][3] = {{{'\xff', 0, 0}, {0, '\xff', 0}},            // red, green
+                                       {{0, 0, '\xff'}, {'\xff', '\xff', 0}}};  // blue, yellow
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) out.write(quarter[y / 8][x / 16], 3);
+        }
+    }
+    const std::string obj = dir.Write("t.obj", kTriangle);
+    const std::string png = (dir.Path() / "out.png").string();
+    const std::string render = "render '" + obj + "' '" + png + "' --size 80x60 ";
+    const Outcome run = RunCli(render + "--background-image '" + image + "' --background-quality 2");
+    if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
+    ASSERT_EQ(run.status, 0) << run.err;
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(ReadPng(png, width, height, rgb));
+    const struct {
+        int x, y;
+        int r, g, b;
+    } quarters[] = {{8, 8, 255, 0, 0}, {72, 8, 0, 255, 0}, {8, 52, 0, 0, 255}, {72, 52, 255, 255, 0}};
+    for (const auto& q : quarters) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(q.y) * width + q.x) * 3];
+        EXPECT_NEAR(p[0], q.r, 30) << q.x << "," << q.y;
+        EXPECT_NEAR(p[1], q.g, 30) << q.x << "," << q.y;
+        EXPECT_NEAR(p[2], q.b, 30) << q.x << "," << q.y;
+    }
+    for (const std::string& bad : {dir.Write("a.gif", "GIF89a"), dir.Write("b.tga", "xx")}) {
+        const Outcome refused = RunCli(render + "--background-image '" + bad + "'");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(Has(refused.err, bad)) << refused.err;
+    }
 }
 
 // ---- The information report and the web page -------------------------------------------------

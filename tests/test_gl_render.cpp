@@ -8,9 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "core/prepare.h"
 #include "tests/test_support.h"
+#include "viewer/background.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
 
@@ -95,8 +98,10 @@ protected:
         viewer_.reset();
     }
 
-    // Prepares and draws the model as a load would, turned for a three-quarter view.
-    std::vector<uint8_t> Render(Model& model, Settings settings, float yaw = 35, float pitch = 25)
+    // Prepares and draws the model as a load would, turned for a three-quarter view; adjust runs
+    // on the viewer just before the frame.
+    std::vector<uint8_t> Render(Model& model, Settings settings, float yaw = 35, float pitch = 25,
+                                const std::function<void(Viewer&)>& adjust = nullptr)
     {
         DropViewer();
         settings_ = settings;
@@ -111,6 +116,7 @@ protected:
         viewer_->ResetView(false);
         viewer_->ApplyCullingState();
         viewer_->camera.modelRotation = Multiply(RotationMatrix(pitch, 1, 0, 0), RotationMatrix(yaw, 0, 1, 0));
+        if (adjust) adjust(*viewer_);
         viewer_->DrawFrame(FrameMode::Render);
         glFinish();
         return context_.ReadPixelsTopDown();
@@ -286,6 +292,190 @@ TEST_F(GlRender, PivotIsFoundAtTheModelOrigin)
     // The cube is centred on its origin, so the centre pivot puts the origin mid-window.
     EXPECT_NEAR(viewer_->camera.pivotScreenX, kWidth / 2, 1);
     EXPECT_NEAR(viewer_->camera.pivotScreenY, kHeight / 2, 1);
+}
+
+// ---- Background image and light colour ---------------------------------------------------------
+
+// An image twice as wide as high in four quadrants: red top left, green top right, blue bottom
+// left, yellow bottom right (full and empty channels, so any gamma keeps them). Rows bottom first,
+// as the image readers keep them.
+std::shared_ptr<const Texture> QuadrantImage()
+{
+    auto image = std::make_shared<Texture>();
+    image->name = "quadrants";
+    image->width = 8;
+    image->height = 4;
+    for (int row = 0; row < 4; ++row) {
+        const bool top = row >= 2;
+        for (int x = 0; x < 8; ++x) {
+            const bool left = x < 4;
+            const uint8_t rgb[3] = {static_cast<uint8_t>(top != left ? 0 : 255),
+                                    static_cast<uint8_t>(top && left ? 0 : (top || !left ? 255 : 0)),
+                                    static_cast<uint8_t>(!top && left ? 255 : 0)};
+            image->pixels.insert(image->pixels.end(), rgb, rgb + 3);
+        }
+    }
+    return image;
+}
+
+const uint8_t* PixelOf(const std::vector<uint8_t>& pixels, double fx, double fy)
+{
+    const int x = static_cast<int>(fx * (kWidth - 1)), y = static_cast<int>(fy * (kHeight - 1));
+    return &pixels[(static_cast<size_t>(y) * kWidth + x) * 3];
+}
+
+// The middle of each quadrant of the frame shows the quadrant's colour: the image is stretched
+// over the whole frame whatever its proportions, top side up.
+::testing::AssertionResult ShowsQuadrants(const std::vector<uint8_t>& pixels)
+{
+    const struct {
+        double x, y;
+        int r, g, b;
+    } expected[] = {{0.2, 0.2, 255, 0, 0}, {0.8, 0.2, 0, 255, 0}, {0.2, 0.8, 0, 0, 255}, {0.8, 0.8, 255, 255, 0}};
+    for (const auto& e : expected) {
+        const uint8_t* p = PixelOf(pixels, e.x, e.y);
+        if (std::abs(p[0] - e.r) > 30 || std::abs(p[1] - e.g) > 30 || std::abs(p[2] - e.b) > 30) {
+            return ::testing::AssertionFailure() << "at " << e.x << "," << e.y << ": " << int{p[0]} << " "
+                                                 << int{p[1]} << " " << int{p[2]};
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(GlRender, BackgroundImageIsStretchedBehindTheModel)
+{
+    Settings settings = DefaultSettings();
+    settings.using_background_image = 1;
+    auto model = CubeModel();
+    const auto pixels = Render(*model, settings, 35, 25, [](Viewer& viewer) {
+        viewer.SetBackgroundImage(QuadrantImage(), "quadrants", 3, true);
+    });
+    ExpectMatchesBaseline("cube_background_image", pixels);
+    // The left edge shows the image, the middle the model.
+    const uint8_t* corner = PixelOf(pixels, 0.1, 0.25);
+    EXPECT_GT(corner[0], 200);
+    EXPECT_LT(corner[1], 60);
+    EXPECT_FALSE(ShowsQuadrants(pixels));  // the cube hides the quadrants' middles
+
+    // Without a model the whole image shows.
+    Settings alone = settings;
+    settings_ = alone;
+    Viewer viewer(settings_);
+    viewer.InitGl();
+    viewer.ResizeView(kWidth, kHeight);
+    viewer.SetBackgroundImage(QuadrantImage(), "quadrants", 2, true);
+    viewer.DrawFrame(FrameMode::Render);
+    EXPECT_TRUE(ShowsQuadrants(context_.ReadPixelsTopDown()));
+    viewer.ReleaseGl();
+}
+
+// The image is drawn only while it is shown, the setting is on and there is an image.
+TEST_F(GlRender, BackgroundImageNeedsTheSettingTheShownFlagAndAnImage)
+{
+    struct Case {
+        bool setting;
+        bool shown;
+        bool image;
+    };
+    for (const Case c : {Case{false, true, true}, Case{true, false, true}, Case{true, true, false}}) {
+        settings_ = DefaultSettings();
+        settings_.using_background_image = c.setting;
+        Viewer viewer(settings_);
+        viewer.InitGl();
+        viewer.ResizeView(kWidth, kHeight);
+        viewer.SetBackgroundImage(c.image ? QuadrantImage() : nullptr, "quadrants", 3, c.shown);
+        EXPECT_EQ(viewer.background.shown, c.shown && c.image);
+        viewer.DrawFrame(FrameMode::Render);
+        const auto pixels = context_.ReadPixelsTopDown();
+        viewer.ReleaseGl();
+        for (size_t i = 0; i < pixels.size(); ++i) ASSERT_NEAR(pixels[i], 77, 1) << c.setting << c.shown << c.image;
+    }
+}
+
+// A quality change uploads the same pixels again at the new size on the next frame; a gamma
+// change uploads them again too.
+TEST_F(GlRender, BackgroundTextureFollowsQualityAndGamma)
+{
+    settings_ = DefaultSettings();
+    settings_.using_background_image = 1;
+    settings_.gamma_value = 1.0f;
+    Viewer viewer(settings_);
+    viewer.InitGl();
+    viewer.ResizeView(kWidth, kHeight);
+    auto image = std::make_shared<Texture>();
+    image->width = 2;
+    image->height = 2;
+    image->pixels.assign(12, 128);
+    viewer.SetBackgroundImage(image, "grey", 3, true);
+    auto frame = [&] {
+        viewer.DrawFrame(FrameMode::Render);
+        GLint width = 0;
+        glBindTexture(GL_TEXTURE_2D, viewer.background.texture);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return std::pair{width, int{context_.ReadPixelsTopDown()[0]}};
+    };
+    EXPECT_EQ(frame(), (std::pair{128, 128}));
+    viewer.SetBackgroundQuality(0);
+    EXPECT_EQ(frame(), (std::pair{16, 128}));
+    settings_.gamma_value = 1.7f;
+    EXPECT_EQ(frame(), (std::pair{16, 170}));  // 128 -> 170 at gamma 1.7
+    viewer.ReleaseGl();
+    EXPECT_EQ(viewer.background.texture, 0u);
+}
+
+// The chosen light colour lights the model (diffuse and specular); the light's ambient term stays
+// black. So a red light changes only the red channel against a black light (which leaves the
+// scene's global ambient light alone), and takes green and blue away from a white light's picture.
+TEST_F(GlRender, LightColourReachesDiffuseAndSpecularOnly)
+{
+    Settings settings = DefaultSettings();
+    settings.axes = 0;
+    settings.bounding_box = 0;
+    auto light = [](GLenum which) {
+        std::array<float, 4> value{};
+        glGetLightfv(GL_LIGHT0, which, value.data());
+        return value;
+    };
+    auto withLight = [&](std::array<float, 3> colour) {
+        auto model = CubeModel();
+        return Render(*model, settings, 35, 25, [colour](Viewer& viewer) { viewer.SetLightColour(colour); });
+    };
+    auto cube = CubeModel();
+    const auto white = Render(*cube, settings);
+    EXPECT_EQ(light(GL_DIFFUSE), (std::array<float, 4>{1, 1, 1, 1}));  // white by default
+    const auto black = withLight({0, 0, 0});
+    const auto red = withLight({1, 0, 0});
+    EXPECT_EQ(light(GL_DIFFUSE), (std::array<float, 4>{1, 0, 0, 1}));
+    EXPECT_EQ(light(GL_SPECULAR), (std::array<float, 4>{1, 0, 0, 1}));
+    EXPECT_EQ(light(GL_AMBIENT), (std::array<float, 4>{0, 0, 0, 1}));
+    int otherChannels = 0, redder = 0, lessGreen = 0;
+    for (size_t i = 0; i < red.size(); i += 3) {
+        if (std::abs(red[i + 1] - black[i + 1]) > 1 || std::abs(red[i + 2] - black[i + 2]) > 1) ++otherChannels;
+        if (red[i] > black[i] + 20) ++redder;
+        if (white[i + 1] > red[i + 1] + 20) ++lessGreen;
+    }
+    EXPECT_EQ(otherChannels, 0);
+    EXPECT_GT(redder, kWidth * kHeight / 10);
+    EXPECT_GT(lessGreen, kWidth * kHeight / 10);
+}
+
+// A stored light colour of black is the one never chosen: white.
+TEST_F(GlRender, StoredBlackLightColourMeansWhite)
+{
+    EXPECT_EQ(StoredLightColour({0, 0, 0}), (std::array<float, 3>{1, 1, 1}));
+    EXPECT_EQ(StoredLightColour({0.5f, 0, 0}), (std::array<float, 3>{0.5f, 0, 0}));
+    EXPECT_EQ(StoredLightColour({0, 0, 1}), (std::array<float, 3>{0, 0, 1}));
+    settings_ = DefaultSettings();
+    Viewer viewer(settings_);
+    viewer.InitGl();
+    viewer.ApplyStoredLightColour({0, 0, 0});
+    EXPECT_EQ(viewer.lightColor, (std::array<float, 3>{1, 1, 1}));
+    viewer.ApplyStoredLightColour({0, 0.25f, 0});
+    std::array<float, 4> diffuse{};
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse.data());
+    EXPECT_EQ(diffuse, (std::array<float, 4>{0, 0.25f, 0, 1}));
+    viewer.ReleaseGl();
 }
 
 // Frames for the texture tests: flat colours (no light, gamma 1), nothing but the model.

@@ -417,6 +417,7 @@ TEST(TextureImport, CreatesTheTextureAndCancelRestoresTheMaterials)
     EXPECT_EQ(model->textures[0].name, "maps/wood.TGA");
     EXPECT_EQ(model->textures[0].width, 2);
     EXPECT_EQ(model->textures[0].pixels.size(), 6u);
+    EXPECT_EQ(model->textures[0].mappingMode, 0);  // through the model's texture coordinates
     for (const Material& material : model->materials) {
         EXPECT_EQ(material.textureIndex, 0);
         EXPECT_EQ(material.color, (std::array<float, 3>{1, 1, 1}));

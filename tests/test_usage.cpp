@@ -290,6 +290,35 @@ TEST(UsageReports, Open3dCarriesTheModelAndDashesForBlanks)
     EXPECT_EQ(Field(failed, "numvertices"), "0");
 }
 
+// open2d: width and height of a read image, zeros and success 0 for one that was not read; nothing
+// while reporting is off.
+TEST(UsageReports, Open2dCarriesTheImageSize)
+{
+    Endpoint endpoint;
+    Settings settings;
+    UsageClient client(endpoint.Config(), "storedmachineid");
+    ReportImageLoad(client, settings, true, "Windows Bitmap", std::time(nullptr) - 1, 320, 200);
+    ReportImageLoad(client, settings, false, "JPEG", std::time(nullptr), 320, 200);
+    settings.enable_BE_stats = 0;
+    ReportImageLoad(client, settings, true, "TGA", std::time(nullptr), 1, 1);
+    ASSERT_TRUE(test::Eventually([&] { return endpoint.Lines("open2d") == 2 && client.LiveThreads() == 0; }));
+    auto lines = LogLines(endpoint.log, "open2d");
+    std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+        return Field(a, "success") > Field(b, "success");  // the threads may arrive in either order
+    });
+    EXPECT_EQ(Field(lines[0], "type"), "Windows-Bitmap");
+    EXPECT_EQ(Field(lines[0], "success"), "1");
+    EXPECT_EQ(Field(lines[0], "width"), "320");
+    EXPECT_EQ(Field(lines[0], "height"), "200");
+    const int opentime = std::stoi(Field(lines[0], "opentime"));
+    EXPECT_GE(opentime, 1);
+    EXPECT_LE(opentime, 3);
+    EXPECT_EQ(Field(lines[1], "type"), "JPEG");
+    EXPECT_EQ(Field(lines[1], "success"), "0");
+    EXPECT_EQ(Field(lines[1], "width"), "0");
+    EXPECT_EQ(Field(lines[1], "height"), "0");
+}
+
 TEST(UsageReports, EventRecordIsTakenBeforeReportEventReturns)
 {
     Endpoint endpoint;

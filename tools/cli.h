@@ -22,6 +22,7 @@ using CommandRun = std::function<int()>;
 CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
+CommandRun AddThumbnailCommand(CLI::App& command);
 CommandRun AddReportCommand(CLI::App& command);
 CommandRun AddHtmlCommand(CLI::App& command);
 

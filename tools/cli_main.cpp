@@ -29,6 +29,8 @@ const Subcommand kSubcommands[] = {
     {"render", "draw a model as the viewer does into a PNG, headless", solvane::cli::AddRenderCommand},
     {"report", "print the information panel's report on a model", solvane::cli::AddReportCommand},
     {"html", "write a web page on a model with pictures of it, as Export HTML does", solvane::cli::AddHtmlCommand},
+    {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
+     solvane::cli::AddThumbnailCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.

@@ -15,6 +15,7 @@
 #include "core/prepare.h"
 #include "tools/cli.h"
 #include "tools/cli_options.h"
+#include "viewer/background.h"
 #include "viewer/headless_context.h"
 #include "viewer/viewer.h"
 
@@ -27,6 +28,7 @@ struct RenderOptions {
     int width = 1024, height = 768;
     float yaw = 0, pitch = 0;
     bool times = false;
+    std::string backgroundImage;  // empty: none
 };
 
 constexpr int kMaxSide = 8192;
@@ -95,6 +97,13 @@ int RunRender(const RenderOptions& options)
         return 3;
     }
     Viewer viewer(settings);
+    if (!options.backgroundImage.empty()) {
+        std::string error;
+        if (!LoadBackgroundImageFile(viewer, options.backgroundImage, settings.background_texture_quality, error)) {
+            std::fprintf(stderr, "solvane-cli render: %s\n", error.c_str());
+            return 1;
+        }
+    }
     viewer.InitGl();
     viewer.ResizeView(width, height);
     if (settings.texturing) glEnable(GL_TEXTURE_2D);
@@ -200,6 +209,25 @@ CommandRun AddRenderCommand(CLI::App& command)
         "R,G,B", "three numbers separated by commas",
         "background colour, each channel 0 to 1 (default " + DefaultText(settings.bg_color_r) + "," +
             DefaultText(settings.bg_color_g) + "," + DefaultText(settings.bg_color_b) + ")");
+    AddParsedOption(
+        command, "--background-image",
+        [o](std::string_view v) {
+            o->backgroundImage = std::string(v);
+            return !v.empty();
+        },
+        "FILE", "an image file",
+        "draw this image behind the model, stretched over the picture (its kind from the name's last three "
+        "letters: bmp, iff, jpg, pcx, png, ppm or tga)");
+    AddParsedOption(
+        command, "--background-quality",
+        [&settings](std::string_view v) {
+            if (v.size() != 1 || v[0] < '0' || v[0] > '5') return false;
+            settings.background_texture_quality = v[0] - '0';
+            return true;
+        },
+        "0..5", "a whole number from 0 to 5",
+        "texture quality of the background image, 16 to 512 texels a side (default " +
+            std::to_string(settings.background_texture_quality) + ")");
     command.add_flag("--times", o->times, "print the time of each step on standard error");
     return [o] { return RunRender(*o); };
 }

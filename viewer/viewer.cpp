@@ -31,6 +31,12 @@ void PivotPoint(PivotKind)
 
 }  // namespace
 
+std::array<float, 3> StoredLightColour(const std::array<float, 3>& stored)
+{
+    if (stored[0] == 0 && stored[1] == 0 && stored[2] == 0) return {1, 1, 1};
+    return stored;
+}
+
 Viewer::Viewer(Settings& settings) : settings_(settings) {}
 
 Viewer::~Viewer() = default;
@@ -42,6 +48,7 @@ void Viewer::InitGl()
     boundingBoxColor = BoundingBoxColor(settings_.Background());
     BuildHardwareReport(view);
     uploadedGamma_ = -1;
+    ApplyLightColour();
 }
 
 void Viewer::ReleaseGl()
@@ -52,6 +59,7 @@ void Viewer::ReleaseGl()
         glDeleteTextures(1, &name);
         background.texture = 0;
     }
+    background.uploadedQuality = -1;
     FreeGlState(view);
 }
 
@@ -88,7 +96,8 @@ void Viewer::ReuploadForGamma()
         }
     }
     if (background.texture && background.image) {
-        UploadTexture(*background.image, background.texture, settings_.background_texture_quality, true);
+        UploadTexture(*background.image, background.texture, background.quality, true);
+        background.uploadedQuality = background.quality;
     }
 }
 
@@ -142,29 +151,55 @@ void Viewer::ApplyCullingState()
     if (settings_.solid) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
 }
 
-bool Viewer::SetBackgroundImage(std::unique_ptr<Texture> image, const std::string& fileName, bool show)
+void Viewer::SetBackgroundImage(std::shared_ptr<const Texture> image, const std::string& fileName, int quality,
+                                bool shown)
 {
-    if (!image) return false;
+    // New pixels are uploaded on the next frame; the same ones only at another quality.
+    if (image != background.image) background.uploadedQuality = -1;
     background.image = std::move(image);
-    background.fileName = fileName;
-    background.texture = UploadTexture(*background.image, background.texture, settings_.background_texture_quality, true);
-    background.shown = show;
-    return true;
+    background.fileName = background.image ? fileName : std::string();
+    background.quality = quality;
+    background.shown = shown && background.image;
 }
 
-void Viewer::UploadBackgroundImage()
+void Viewer::SetBackgroundQuality(int quality)
 {
-    if (background.image) {
-        background.texture = UploadTexture(*background.image, background.texture, settings_.background_texture_quality, true);
-    }
+    background.quality = quality;
+}
+
+void Viewer::UploadBackgroundIfNeeded()
+{
+    if (!background.image) return;
+    if (background.texture && background.uploadedQuality == background.quality) return;
+    background.texture = UploadTexture(*background.image, background.texture, background.quality, true);
+    background.uploadedQuality = background.quality;
+    // Stretched once over the view: its edges must not blend with the opposite ones.
+    glBindTexture(GL_TEXTURE_2D, background.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void Viewer::ApplyLightColour()
+{
+    const float black[4] = {0, 0, 0, 1};
+    const float colour[4] = {lightColor[0], lightColor[1], lightColor[2], 1};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, colour);
 }
 
 void Viewer::SetLightColour(const std::array<float, 3>& colour)
 {
-    // Light 0 keeps its default colours: black ambient, white diffuse and specular.
     lightColor = colour;
     glDisable(GL_LIGHT0);
+    ApplyLightColour();
     glEnable(GL_LIGHT0);
+}
+
+void Viewer::ApplyStoredLightColour(const std::array<float, 3>& stored)
+{
+    SetLightColour(StoredLightColour(stored));
 }
 
 void Viewer::DrawBackgroundImage()
@@ -218,7 +253,8 @@ void Viewer::DrawFrame(FrameMode mode)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     SetGammaMap(settings_.gamma_value);
-    if (background.shown && settings_.using_background_image && background.texture) {
+    if (background.shown && settings_.using_background_image && background.image) {
+        UploadBackgroundIfNeeded();
         glColor4f(0, 0, 0, 1);
         DrawBackgroundImage();
     }

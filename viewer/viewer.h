@@ -20,12 +20,21 @@ enum class FrameMode { Render, Feedback };
 
 constexpr std::array<float, 3> kPivotColor{0.9f, 0.8f, 0.0f};
 
+// The image drawn behind the model, stretched over the whole view. The decoded pixels are shared
+// with whoever keeps a copy (a dialog that may restore it); the GL texture is made from them on the
+// next frame, at `quality`, and again whenever the quality or the gamma changes.
 struct BackgroundImage {
-    std::unique_ptr<Texture> image;  // decoded pixels, kept to re-upload at another quality/gamma
+    std::shared_ptr<const Texture> image;
     std::string fileName;
-    uint32_t texture = 0;            // GL texture at the background quality
-    bool shown = false;
+    int quality = 3;     // texture quality (0..5) it is drawn at
+    bool shown = false;  // drawn while the using_background_image setting is on too
+    uint32_t texture = 0;          // GL texture name, 0 before the first upload
+    int uploadedQuality = -1;      // quality of the texture's current pixels, -1 for none
 };
+
+// The light colour a stored view state (scene file, snapshot) holds: black means none was chosen,
+// which is white.
+std::array<float, 3> StoredLightColour(const std::array<float, 3>& stored);
 
 class Viewer {
 public:
@@ -59,16 +68,25 @@ public:
     void TexturingChanged();
     // Front-face winding and culling from the format, the culling setting and the display mode.
     void ApplyCullingState();
-    // Loads an image as the background (shown when `show`); false when it cannot be read.
-    bool SetBackgroundImage(std::unique_ptr<Texture> image, const std::string& fileName, bool show);
-    void UploadBackgroundImage();
+    // Makes image (null for none) the background image, drawn at the given texture quality; it is
+    // uploaded on the next frame. Needs no GL context.
+    void SetBackgroundImage(std::shared_ptr<const Texture> image, const std::string& fileName, int quality,
+                            bool shown);
+    // Draws the background image at another texture quality from the next frame on.
+    void SetBackgroundQuality(int quality);
+    // Light 0 takes the colour as its diffuse and specular colour (its ambient colour stays black),
+    // off and on again. Needs the context.
     void SetLightColour(const std::array<float, 3>& colour);
+    // A light colour from a stored view state, with StoredLightColour's rule.
+    void ApplyStoredLightColour(const std::array<float, 3>& stored);
 
     GlView view;
     ViewCamera camera;
     ViewBox box;
     std::array<float, 3> boundingBoxColor{0.8f, 0.8f, 0.8f};
-    std::array<float, 3> lightColor{0, 0, 0};
+    std::array<float, 3> lightColor{1, 1, 1};
+    // Flipped by every normal inversion of the shown model; part of the view state.
+    bool normalsInverted = false;
     BackgroundImage background;
     // Overlays drawn after the scene (eye filter, snapshot thumbnails).
     std::function<void(Viewer&)> overlays;
@@ -80,6 +98,8 @@ public:
 private:
     void SetGammaMap(float gamma);
     void DrawBackgroundImage();
+    void UploadBackgroundIfNeeded();
+    void ApplyLightColour();
     void DrawScene();
     void DrawFeedback();
     void ReuploadForGamma();

@@ -1,5 +1,6 @@
 #include "app/commands/command_context.h"
 
+#include "app/dialogs.h"
 #include "app/view_widget.h"
 
 namespace solvane {
@@ -18,6 +19,16 @@ void CommandContext::RebuildLists(bool solidOnly) const
 {
     if (!CurrentModel()) return;
     WithGl([&] { viewer().BuildLists(solidOnly, nullptr); });
+}
+
+void CommandContext::RebuildLists(bool solidOnly, StatusBox& box) const
+{
+    if (!CurrentModel()) return;
+    WithGl([&] {
+        viewer().BuildLists(solidOnly, [&](int64_t done, int64_t total) {
+            if (total > 0) box.SetProgress(static_cast<int>(done * 500 / total));
+        });
+    });
 }
 
 }  // namespace solvane

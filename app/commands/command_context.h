@@ -13,8 +13,10 @@ class QWidget;
 
 namespace solvane {
 
+class StatusBox;
 class ViewWidget;
 class Viewer;
+struct ImageLoadOutcome;
 struct HtmlExportOptions;
 
 // The panels beside the main window.
@@ -49,12 +51,16 @@ public:
     virtual void RefreshModelReport() = 0;
     // The HTML export's options, kept for the run.
     virtual HtmlExportOptions& HtmlOptions() = 0;
+    // A background or texture-map image was read (or failed to be): the open2d report.
+    virtual void ImageLoaded(const ImageLoadOutcome& outcome) = 0;
 
     Viewer& viewer() const;
     // Runs work with the view's GL context current.
     void WithGl(const std::function<void()>& work) const;
     // Recompiles the shown model's display lists (the shaded ones only when solidOnly).
     void RebuildLists(bool solidOnly) const;
+    // The same, with the status box's 0..500 bar following the build.
+    void RebuildLists(bool solidOnly, StatusBox& box) const;
 };
 
 }  // namespace solvane

@@ -27,9 +27,16 @@ void Culling(CommandContext& context, const CommandRow& row);
 void BackgroundColor(CommandContext& context, const CommandRow& row);
 void DepthCueColor(CommandContext& context, const CommandRow& row);
 void GammaCorrection(CommandContext& context, const CommandRow& row);
+void BackgroundTexture(CommandContext& context, const CommandRow& row);
+void LightColor(CommandContext& context, const CommandRow& row);
+// At start-up: the stored background image, when it is in use.
+void LoadBackgroundAtStart(CommandContext& context);
 
 // Mesh (mesh.cpp)
 void Material(CommandContext& context, const CommandRow& row);
+void TextureMap(CommandContext& context, const CommandRow& row);
+void Scale(CommandContext& context, const CommandRow& row);
+void Decimate(CommandContext& context, const CommandRow& row);
 void Triangulate(CommandContext& context, const CommandRow& row);
 void GenerateNormals(CommandContext& context, const CommandRow& row);
 void InvertNormals(CommandContext& context, const CommandRow& row);
@@ -43,6 +50,7 @@ void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);
 void DockableWindows(CommandContext& context, const CommandRow& row);
 void SaveAllSettings(CommandContext& context, const CommandRow& row);
+void RunWizard(CommandContext& context, const CommandRow& row);
 
 // Help (help.cpp)
 void HardwareReport(CommandContext& context, const CommandRow& row);

@@ -6,6 +6,7 @@
 #include "app/dialogs.h"
 #include "app/settings_store.h"
 #include "app/view_widget.h"
+#include "app/wizard.h"
 #include "viewer/camera.h"
 #include "viewer/viewer.h"
 
@@ -66,6 +67,13 @@ void SaveAllSettings(CommandContext& context, const CommandRow&)
 {
     context.RecordBandPlacement();
     WriteAll(context.settings());
+}
+
+// The wizard from the menu starts at its associations page; what it changes is stored with the
+// next write of all settings.
+void RunWizard(CommandContext& context, const CommandRow&)
+{
+    RunConfigurationWizard(context.Window(), false, context.settings());
 }
 
 }  // namespace solvane::commands

@@ -109,18 +109,25 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
                          "Open 3D File Info... | - | &Quit",
                          "&Display: Reset View | - | Solid | Wireframe | Hidden Lines Removed | - | Lighting On | "
                          "Texturing On | Culling On | - | Model's Axes | Pivot Point | Bounding Box",
-                         "Scene: Background Color... | - | Depth Cueing> | Depth Cueing Color... | - | "
-                         "Gamma Correction...",
-                         "Mesh: Material... | Triangulate | Generate Normals | Invert Normals",
+                         "Scene: Background Color... | Background Texture... | - | Depth Cueing> | "
+                         "Depth Cueing Color... | Light Color... | - | Gamma Correction...",
+                         "Mesh: Material... | Texture Map... | Scale... | Decimate... | Triangulate | "
+                         "Generate Normals | Invert Normals",
                          "&Options: Texture Quality> | - | Mouse Mode> | Pivot Point> | Zoom Dependent Rotation Speed | "
                          "Spin (Hands-Free Rotation) | - | Solvane Always On Top | Dockable Windows | - | "
-                         "Save A&ll Settings | Save Settings On Exit",
+                         "Save A&ll Settings | Save Settings On Exit | - | Configuration Wizard...",
                          "&Help: 3D Hardware Report... | - | Online User's Guide... | Online FAQ... | - | A&bout...",
                      }));
     const QMenu* options = s.window->menuBar()->actions()[4]->menu();
     EXPECT_EQ(MenuLayout(options->actions()[0]->menu()), "Very High | High | Normal | Low | Very Low | Minimal");
     const QMenu* scene = s.window->menuBar()->actions()[2]->menu();
-    EXPECT_EQ(MenuLayout(scene->actions()[2]->menu()), "OFF | 10% | 20% | 30% | 40% | 50% | 60% | 70% | 80% | 90% | 99%");
+    EXPECT_EQ(MenuLayout(scene->actions()[3]->menu()), "OFF | 10% | 20% | 30% | 40% | 50% | 60% | 70% | 80% | 90% | 99%");
+
+    // The command numbers of the entries added to the Mesh and Scene menus.
+    for (const auto& [number, text] : {std::pair{40038, "Background Texture..."}, {40095, "Light Color..."},
+                                       {40240, "Texture Map..."}, {40112, "Scale..."}, {40234, "Decimate..."}}) {
+        EXPECT_EQ(s.window->MenuAction(number)->text(), text) << number;
+    }
 
     QStringList tools;
     for (const QAction* action : s.window->ToolBand()->actions()) tools << (action->isSeparator() ? "-" : action->text());
@@ -185,8 +192,9 @@ TEST(CommandsGui, ModelCommandsNeedAModel)
     enabled(false);
     ModalWatcher noBox;
     noBox.Arm();
-    for (int command : {command::MaterialDialog, command::ButtonMaterial, command::Triangulate,
-                        command::GenerateLightData, command::InvertNormals, command::ResetView, command::Close}) {
+    for (int command : {command::MaterialDialog, command::ButtonMaterial, command::TextureMap, command::Scale,
+                        command::Decimate, command::Triangulate, command::GenerateLightData, command::InvertNormals,
+                        command::ResetView, command::Close}) {
         s.window->DispatchCommand(command);
     }
     QTest::qWait(200);

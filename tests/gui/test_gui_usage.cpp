@@ -62,6 +62,7 @@ struct BoxScript {
 TEST(UsageGui, WholeProgramReportsStartLoadAndCloseToTheReferenceServer)
 {
     test::FreshStore store;
+    WriteInt("show_wizard", 0);  // not a first start: no wizard before the window
     test::ScratchDir dir;
     const QString log = QString::fromStdString((dir.Path() / "usage.log").string());
     QProcess server;
