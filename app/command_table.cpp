@@ -19,6 +19,7 @@ constexpr const char* kDepthCueing = "Scene/Depth Cueing";
 constexpr const char* kMesh = "Mesh";
 constexpr const char* kOptions = "&Options";
 constexpr const char* kTextureQuality = "&Options/Texture Quality";
+constexpr const char* kSnapshotSize = "&Options/Snapshot Size";
 constexpr const char* kMouseMode = "&Options/Mouse Mode";
 constexpr const char* kPivot = "&Options/Pivot Point";
 constexpr const char* kHelp = "&Help";
@@ -32,6 +33,10 @@ constexpr SettingBinding Quality(int32_t quality, bool fallback = false)
 {
     return IntIs(&Settings::mapping_texture_quality, quality, fallback);
 }
+constexpr SettingBinding SnapshotEdge(int32_t edge)
+{
+    return IntIs(&Settings::current_snapshot_size, edge);
+}
 
 constexpr CommandRow kCommands[] = {
     // File
@@ -43,6 +48,7 @@ constexpr CommandRow kCommands[] = {
      .alias = ButtonClose, .shortcut = "Ctrl+W"},
     {.number = ExportHtml, .menu = kFile, .text = "Export HTML...", .separatorBefore = true, .availability = WithModel,
      .handler = commands::ExportHtml},
+    {.number = ExportToPrinter, .menu = kFile, .text = "Export To Printer...", .handler = commands::ExportToPrinter},
     {.number = FileBrowser, .menu = kFile, .text = "Open File Browser...", .separatorBefore = true, .kind = Toggle,
      .setting = Flag(&Settings::file_browser), .handler = commands::FileBrowser},
     {.number = FileInfo, .menu = kFile, .text = "Open 3D File Info...", .kind = Toggle,
@@ -53,6 +59,10 @@ constexpr CommandRow kCommands[] = {
     // Display
     {.number = ResetView, .menu = kDisplay, .text = "Reset View", .separatorBefore = true,
      .availability = WithModel, .handler = commands::ResetView},
+    {.number = TakeSnapshot, .menu = kDisplay, .text = "Take Scene Snapshot", .availability = WithModel,
+     .handler = commands::TakeSnapshot},
+    {.number = ClearSnapshots, .menu = kDisplay, .text = "Clear All Snapshots", .availability = WithSnapshots,
+     .handler = commands::ClearSnapshots},
     {.number = Solid, .menu = kDisplay, .text = "Solid", .separatorBefore = true, .kind = Radio,
      .group = DisplayMode, .setting = Flag(&Settings::solid), .handler = commands::DisplayMode,
      .alias = ButtonSolid, .button = {9, "Solid", "Solid Display"}},
@@ -76,6 +86,7 @@ constexpr CommandRow kCommands[] = {
      .setting = Flag(&Settings::show_pivot), .alias = ButtonPivot, .button = {16, "Pivot", "Show Pivot Point"}},
     {.number = BoundingBox, .menu = kDisplay, .text = "Bounding Box", .kind = Toggle,
      .setting = Flag(&Settings::bounding_box), .alias = ButtonBox, .button = {14, "Box", "Show Bounding Box"}},
+    {.number = EyeFilter, .menu = kDisplay, .text = "Eye Filter...", .handler = commands::EyeFilter},
 
     // Scene
     {.number = BackgroundColor, .menu = kScene, .text = "Background Color...", .handler = commands::BackgroundColor,
@@ -129,6 +140,16 @@ constexpr CommandRow kCommands[] = {
      .setting = Quality(1), .handler = commands::TextureQuality},
     {.number = QualityMinimal, .menu = kTextureQuality, .text = "Minimal", .kind = Radio, .group = TextureQuality,
      .setting = Quality(0), .handler = commands::TextureQuality},
+    {.number = SnapshotLargest, .menu = kSnapshotSize, .text = "Lar&gest", .kind = Radio, .group = ThumbnailSize,
+     .setting = SnapshotEdge(250), .handler = commands::SnapshotSize},
+    {.number = SnapshotLarger, .menu = kSnapshotSize, .text = "&Larger", .kind = Radio, .group = ThumbnailSize,
+     .setting = SnapshotEdge(200), .handler = commands::SnapshotSize},
+    {.number = SnapshotNormal, .menu = kSnapshotSize, .text = "&Normal", .kind = Radio, .group = ThumbnailSize,
+     .setting = SnapshotEdge(150), .handler = commands::SnapshotSize},
+    {.number = SnapshotSmaller, .menu = kSnapshotSize, .text = "&Smaller", .kind = Radio, .group = ThumbnailSize,
+     .setting = SnapshotEdge(100), .handler = commands::SnapshotSize},
+    {.number = SnapshotSmallest, .menu = kSnapshotSize, .text = "Sm&allest", .kind = Radio, .group = ThumbnailSize,
+     .setting = SnapshotEdge(50), .handler = commands::SnapshotSize},
     {.number = RotateMode, .menu = kMouseMode, .text = "Rotate Mode", .separatorBefore = true, .kind = Radio,
      .group = MouseMode, .setting = Flag(&Settings::rotate_mode), .handler = commands::RotateMode,
      .alias = ButtonRotate, .button = {4, "Rotate", "Switch to ROTATION mode"}},

@@ -46,10 +46,19 @@ constexpr int Scale = 40112;
 constexpr int AlwaysOnTop = 40113;
 constexpr int FileInfo = 40115;
 constexpr int ConfigurationWizard = 40118;
+constexpr int TakeSnapshot = 40119;
+constexpr int SnapshotLargest = 40120;  // 40120..40124: the snapshot sizes, largest first
+constexpr int SnapshotLarger = 40121;
+constexpr int SnapshotNormal = 40122;
+constexpr int SnapshotSmaller = 40123;
+constexpr int SnapshotSmallest = 40124;
 constexpr int FileBrowser = 40125;
+constexpr int ClearSnapshots = 40127;
+constexpr int ExportToPrinter = 40129;
 constexpr int DockableWindows = 40133;
 constexpr int ExportHtml = 40135;
 constexpr int UserGuide = 40131;
+constexpr int EyeFilter = 40132;
 constexpr int InvertNormals = 40136;
 constexpr int GammaCorrection = 40169;
 constexpr int DepthCueColor = 40173;
@@ -102,12 +111,13 @@ enum class CommandKind : uint8_t {
 };
 
 // Rows of one group are mutually exclusive.
-enum class RadioGroup : uint8_t { None, DisplayMode, DepthCue, TextureQuality, MouseMode, Pivot };
+enum class RadioGroup : uint8_t { None, DisplayMode, DepthCue, TextureQuality, ThumbnailSize, MouseMode, Pivot };
 
 // When a command is enabled.
 enum class Availability : uint8_t {
     Always,
-    WithModel,  // only while a model is shown; the dispatch ignores it otherwise
+    WithModel,      // only while a model is shown; the dispatch ignores it otherwise
+    WithSnapshots,  // only while a snapshot exists
 };
 
 // The setting a toggle or radio row changes, and so what its check mark shows.

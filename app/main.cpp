@@ -54,8 +54,9 @@ int main(int argc, char** argv)
     QApplication application(qtArgumentCount, qtArguments.data());
     QApplication::setOrganizationName("Solvane");
     QApplication::setApplicationName("Solvane.3.0");
-    // No application display name: Qt would append it to every window title on X11, and the
-    // titles are the program's own ("Solvane File Browser", "Error Encountered...").
+    // No display name: Qt would append it to every window title, and the titles are exact.
+    // The desktop file name ties the windows to the installed desktop entry (icon, grouping).
+    QGuiApplication::setDesktopFileName("solvane");
     QSettings::setDefaultFormat(QSettings::IniFormat);
 
     // Qt has removed the options it took; anything else that looks like an option is a mistake

@@ -56,6 +56,7 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     setAcceptDrops(true);
     view_ = new ViewWidget(settings_, this);
     setCentralWidget(view_);
+    view_->SetThumbnailActions({[this](int slot) { RestoreSnapshotAt(slot); }, [this](int slot) { DeleteSnapshotAt(slot); }});
     BuildMenus();
     BuildBands();
     pollTimer_.setInterval(15);
@@ -263,11 +264,20 @@ void MainWindow::SetChecked(int command, bool on)
     }
 }
 
+bool MainWindow::CommandAvailable(const CommandRow& row) const
+{
+    switch (row.availability) {
+    case Availability::Always: return true;
+    case Availability::WithModel: return model_ != nullptr;
+    case Availability::WithSnapshots: return view_->viewer().snapshots.count > 0;
+    }
+    return false;
+}
+
 void MainWindow::UpdateCommandStates()
 {
     for (const CommandRow& row : CommandTable()) {
-        const bool enabled =
-            IsAvailableYet(row) && (row.availability == Availability::Always || model_ != nullptr);
+        const bool enabled = IsAvailableYet(row) && CommandAvailable(row);
         if (QAction* action = MenuAction(row.number)) action->setEnabled(enabled);
         if (QAction* button = ToolButton(row.alias)) button->setEnabled(enabled);
     }
@@ -496,7 +506,9 @@ void MainWindow::FinishLoad(std::unique_ptr<Model> model)
 void MainWindow::CloseModel()
 {
     if (!model_) return;
+    // The snapshots belong to the model: they go with it.
     view_->WithContext([this] {
+        ClearAllSnapshots(view_->viewer());
         view_->viewer().SetModel(nullptr);
         ReleaseModelLists(*model_);
     });
@@ -515,7 +527,7 @@ void MainWindow::DispatchCommand(int received)
 {
     const CommandRow* row = FindCommand(received);
     if (!row || !IsAvailableYet(*row)) return;  // unknown numbers and commands still to come are ignored
-    if (row->availability == Availability::WithModel && !model_) return;
+    if (!CommandAvailable(*row)) return;
     if (row->kind != CommandKind::Push) {
         ApplySetting(*row, settings_);
         for (const CommandRow& other : CommandTable()) {
@@ -528,6 +540,20 @@ void MainWindow::DispatchCommand(int received)
         row->handler(*this, *row);
         --commandDepth_;
     }
+    Repaint();
+}
+
+void MainWindow::RestoreSnapshotAt(int slot)
+{
+    view_->WithContext([&] { RestoreSnapshot(view_->viewer(), slot); });
+    // Check marks and buttons follow the restored options.
+    SyncUiWithState();
+}
+
+void MainWindow::DeleteSnapshotAt(int slot)
+{
+    view_->WithContext([&] { DeleteSnapshot(view_->viewer(), slot); });
+    UpdateCommandStates();
     Repaint();
 }
 

@@ -46,6 +46,7 @@ public:
     // while none is shown are ignored.
     void DispatchCommand(int command);
     void SyncUiWithState() override;
+    void UpdateCommandStates() override;
 
     QWidget* Window() override { return this; }
     Settings& settings() override { return settings_; }
@@ -99,7 +100,9 @@ private:
     void BuildMenus();
     void BuildBands();
     QMenu* MenuAt(const QString& path, bool& separatorBefore, std::map<QString, QMenu*>& menus);
-    void UpdateCommandStates();
+    bool CommandAvailable(const CommandRow& row) const;
+    void RestoreSnapshotAt(int slot);
+    void DeleteSnapshotAt(int slot);
     void SetStatusPart(int part, const QString& text);
     void ShowDropRefusal(const QUrl& url);
 

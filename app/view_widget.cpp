@@ -93,12 +93,40 @@ QPoint ViewWidget::DevicePoint(const QPointF& position) const
     return QPoint(static_cast<int>(position.x() * ratio), static_cast<int>(position.y() * ratio));
 }
 
+bool ViewWidget::PressThumbnail(const QPoint& point)
+{
+    SnapshotSet& snapshots = viewer_.snapshots;
+    const Settings& settings = viewer_.settings();
+    const ThumbnailHit hit =
+        SnapshotHitTest(snapshots, settings.current_snapshot_size, SnapshotButtonSize(settings), point.x(), point.y());
+    switch (hit.part) {
+    case ThumbnailPart::None:
+        return false;
+    case ThumbnailPart::RestoreButton:
+        if (thumbnailActions_.restore) thumbnailActions_.restore(hit.slot);
+        break;
+    case ThumbnailPart::DeleteButton:
+        if (thumbnailActions_.remove) thumbnailActions_.remove(hit.slot);
+        break;
+    case ThumbnailPart::Body:
+        snapshots.dragged = hit.slot;
+        snapshots.grabX = hit.grabX;
+        snapshots.grabY = hit.grabY;
+        break;
+    }
+    update();
+    return true;
+}
+
 void ViewWidget::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = DevicePoint(event->position());
     Settings& settings = viewer_.settings();
     bool repaint = false;
     if (event->button() == Qt::LeftButton) {
+        // Thumbnails float over the view: they take the press before navigation does.
+        pressOnThumbnail_ = PressThumbnail(p);
+        if (pressOnThumbnail_) return;
         repaint = LeftButtonDown(viewer_.camera, settings, viewer_.view, p.x(), p.y(), Tick());
     } else if (event->button() == Qt::RightButton) {
         repaint = RightButtonDown(viewer_.camera, p.x(), p.y());
@@ -114,6 +142,11 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* event)
     Settings& settings = viewer_.settings();
     bool repaint = false;
     if (event->button() == Qt::LeftButton) {
+        if (pressOnThumbnail_) {
+            pressOnThumbnail_ = false;
+            viewer_.snapshots.dragged = -1;
+            return;
+        }
         repaint = LeftButtonUp(viewer_.camera, settings, p.x(), p.y(), Tick());
     } else if (event->button() == Qt::RightButton) {
         repaint = RightButtonUp(viewer_.camera, p.x(), p.y());
@@ -145,6 +178,10 @@ void ViewWidget::RelocatePivot()
 void ViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = DevicePoint(event->position());
+    if (DragThumbnail(viewer_.snapshots, p.x(), p.y())) {
+        update();
+        return;
+    }
     if (PointerMove(viewer_.camera, viewer_.settings(), viewer_.view, viewer_.box, p.x(), p.y(), Tick())) update();
 }
 

@@ -4,6 +4,7 @@
 // of every option, and "--" before paths that begin with "-".
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -158,7 +159,7 @@ TEST(CliHelp, EachCommandHasItsOwnHelpNamingEveryArgument)
         {"render",
          {"FILE", "OUT.png", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
           "--light on|off", "--texturing on|off", "--axes on|off", "--box on|off", "--pivot on|off", "--depth-cue F",
-          "--gamma G", "--background R,G,B", "--times"}},
+          "--gamma G", "--background R,G,B", "--wash R,G,B,AMOUNT", "--filter-image FILE[,ALPHA]", "--times"}},
         {"report", {"FILE", "Open 3D File Info"}},
         {"html",
          {"FILE", "OUT.htm", "--width W", "--height H", "--no-image", "--single-image", "--absolute-links",
@@ -224,6 +225,13 @@ TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
         {render + "--background 1,0,0,0", {"--background", "'1,0,0,0'"}},
         {render + "--background 1/0/0", {"--background", "'1/0/0'"}},
         {render + "--depth-cue", {"--depth-cue"}},
+        {render + "--wash 0,1,0", {"--wash", "'0,1,0'"}},
+        {render + "--wash 0,1,0,1.5", {"--wash", "'0,1,0,1.5'"}},
+        {render + "--wash=-0.1,1,0,1", {"--wash", "'-0.1,1,0,1'"}},
+        {render + "--wash 0,1,0,0.5,1", {"--wash", "'0,1,0,0.5,1'"}},
+        {render + "--filter-image ''", {"--filter-image"}},
+        {render + "--filter-image f.bmp,2", {"--filter-image", "'f.bmp,2'"}},
+        {render + "--filter-image ,0.5", {"--filter-image", "',0.5'"}},
         {render + "--background-quality 6", {"--background-quality", "'6'"}},
         {render + "--background-quality 1.5", {"--background-quality", "'1.5'"}},
         {render + "--background-quality -1", {"--background-quality", "'-1'"}},
@@ -265,6 +273,7 @@ TEST(CliUsage, AcceptedFormsReachTheCommand)
         render + "--background=-1,0,1e0",
         render + "--light off --texturing on --axes off --box off --pivot on --mode wireframe --times",
         render + "--mode hidden --mode solid",
+        render + "--wash 0,1,0,0 --wash=1,1,1,1 --filter-image f.bmp --filter-image=g,h.tga,0",
         render + "--background-image sky.jpg --background-quality 0 --background-quality=5",
         "render --size 64x48 " + missing + " --yaw 5 out.png",
         "info " + missing + " --json",
@@ -332,6 +341,53 @@ TEST(CliRender, SizeAndBackgroundReachThePicture)
     EXPECT_GE(rgb[0], 250);
     EXPECT_LE(rgb[1], 5);
     EXPECT_LE(rgb[2], 5);
+}
+
+// The eye filter's layers: the image stretched over the picture at its opacity, then the wash.
+TEST(CliRender, EyeFilterLayersReachThePicture)
+{
+    ScratchDir dir;
+    const std::string obj = dir.Write("t.obj", kTriangle);
+    const std::string png = (dir.Path() / "out.png").string();
+    // A 32 x 32 image (the filter texture's own size: no smoothing), red on top, blue below (a PPM
+    // lists the top row first).
+    std::string ppm = "P6\n32 32\n255\n";
+    for (int i = 0; i < 32 * 32; ++i) ppm += i < 16 * 32 ? std::string("\xff\0\0", 3) : std::string("\0\0\xff", 3);
+    const std::string image = dir.Write("f,1.ppm", ppm);
+    const std::string base = "render '" + obj + "' '" + png + "' --size=40x30 --background 0,0,0 --gamma 1 ";
+    struct Case {
+        std::string options;
+        std::array<int, 3> top, bottom;  // expected colour of the middle of the top and bottom rows
+    };
+    const std::vector<Case> cases = {
+        {"--wash 0,1,0,1", {0, 255, 0}, {0, 255, 0}},
+        {"--wash 1,1,1,0", {0, 0, 0}, {0, 0, 0}},
+        // The file's own name ends in ",1": it is read whole, at the default opacity.
+        {"--filter-image '" + image + "'", {128, 0, 0}, {0, 0, 128}},
+        {"--filter-image '" + image + ",1'", {255, 0, 0}, {0, 0, 255}},
+        // The wash goes over the image: red, then half green.
+        {"--filter-image '" + image + ",1' --wash 0,1,0,0.5", {128, 128, 0}, {0, 128, 128}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const Outcome run = RunCli(base + c.options + " --axes off --box off --yaw 180");
+        if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
+        ASSERT_EQ(run.status, 0) << run.err;
+        int width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(ReadPng(png, width, height, rgb));
+        const size_t top = (4 * 40 + 20) * 3, bottom = (25 * 40 + 20) * 3;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(rgb[top + k], c.top[k], 3) << "top, channel " << k;
+            EXPECT_NEAR(rgb[bottom + k], c.bottom[k], 3) << "bottom, channel " << k;
+        }
+    }
+    const Outcome missing = RunCli(base + "--filter-image '" + (dir.Path() / "none.ppm").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.err, "none.ppm")) << missing.err;
+    const Outcome unknown = RunCli(base + "--filter-image '" + obj + "'");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_TRUE(Has(unknown.err, "not an image file")) << unknown.err;
 }
 
 // The background image is stretched behind the model as the window draws it (the picture's four

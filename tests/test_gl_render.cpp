@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/prepare.h"
+#include "tests/gl_test_support.h"
 #include "tests/test_support.h"
 #include "viewer/background.h"
 #include "viewer/headless_context.h"
@@ -20,67 +21,11 @@
 namespace solvane {
 namespace {
 
+using test::CubeModel;
+using test::TexturedQuadModel;
+
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
-
-// A cube of six quads with three coloured materials (as an OBJ would give it).
-std::unique_ptr<Model> CubeModel()
-{
-    auto model = NewModel(1, 3);
-    SubMesh& mesh = model->subMeshes[0];
-    mesh.vertices = {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1, -1, -1, 1, 1, -1, 1, 1, 1, 1, -1, 1, 1};
-    const uint32_t faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
-    mesh.ReserveFaces(6, 24, false);
-    for (const auto& face : faces) mesh.AppendFace(face, 4);
-    mesh.faceMaterials = {0, 0, 1, 1, 2, 2};
-    const std::array<float, 3> colors[3] = {{0.9f, 0.2f, 0.2f}, {0.2f, 0.9f, 0.2f}, {0.2f, 0.3f, 0.9f}};
-    for (int m = 0; m < 3; ++m) {
-        model->materials[m].name = std::string("m").append(std::to_string(m));
-        model->materials[m].color = colors[m];
-        model->materials[m].diffuse = colors[m];
-        model->materials[m].specular = {0.2f, 0.2f, 0.2f};
-        model->materials[m].textureIndex = -1;
-    }
-    model->hasColor = model->hasDiffuse = model->hasSpecular = 1;
-    model->formatId = 7;
-    ComputeBoundsAndCentroid(mesh);
-    return model;
-}
-
-// One quad with a 4x4 checker texture of two colours mapped across it.
-std::unique_ptr<Model> TexturedQuadModel(int textureWidth = 4, int textureHeight = 4)
-{
-    auto model = NewModel(1, 1, 1);
-    SubMesh& mesh = model->subMeshes[0];
-    mesh.vertices = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
-    mesh.texCoords = {0, 0, 1, 0, 1, 1, 0, 1};
-    const uint32_t face[4] = {0, 1, 2, 3};
-    mesh.ReserveFaces(1, 4, true);
-    mesh.AppendFace(face, 4, face);
-    mesh.faceMaterials = {0};
-    Texture& texture = model->textures[0];
-    texture.name = "checker.bmp";
-    texture.width = textureWidth;
-    texture.height = textureHeight;
-    texture.mappingMode = 0;
-    texture.pixels.resize(static_cast<size_t>(textureWidth) * textureHeight * 3);
-    for (int y = 0; y < textureHeight; ++y) {
-        for (int x = 0; x < textureWidth; ++x) {
-            uint8_t* p = &texture.pixels[(static_cast<size_t>(y) * textureWidth + x) * 3];
-            const bool dark = ((x * 4 / textureWidth) + (y * 4 / textureHeight)) % 2;
-            p[0] = dark ? 40 : 230;
-            p[1] = dark ? 60 : 200;
-            p[2] = dark ? 160 : 60;
-        }
-    }
-    model->materials[0].name = "checker";
-    model->materials[0].color = {1, 1, 1};
-    model->materials[0].textureIndex = 0;
-    model->hasTextures = 1;
-    model->formatId = 7;
-    ComputeBoundsAndCentroid(mesh);
-    return model;
-}
 
 class GlRender : public ::testing::Test {
 protected:

@@ -6,13 +6,16 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "load/dispatch.h"
+#include "core/format_id.h"
 #include "core/prepare.h"
+#include "image/image.h"
+#include "load/dispatch.h"
 #include "tools/cli.h"
 #include "tools/cli_options.h"
 #include "viewer/background.h"
@@ -28,6 +31,9 @@ struct RenderOptions {
     int width = 1024, height = 768;
     float yaw = 0, pitch = 0;
     bool times = false;
+    bool washOn = false;
+    std::string filterImagePath;  // empty: no image layer
+    float filterImageAlpha = 0.5f;
     std::string backgroundImage;  // empty: none
 };
 
@@ -63,6 +69,43 @@ bool ParseColour(std::string_view text, std::array<float, 3>& colour)
     return true;
 }
 
+// "R,G,B,AMOUNT": the wash colour and amount, four numbers from 0 to 1.
+bool ParseWash(std::string_view text, std::array<float, 3>& colour, float& amount)
+{
+    const size_t comma = text.rfind(',');
+    float parsedAmount = 0;
+    std::array<float, 3> parsedColour{};
+    if (comma == std::string_view::npos || !ParseColour(text.substr(0, comma), parsedColour) ||
+        !ParseNumber(text.substr(comma + 1), parsedAmount)) {
+        return false;
+    }
+    for (const float value : {parsedColour[0], parsedColour[1], parsedColour[2], parsedAmount}) {
+        if (value < 0 || value > 1) return false;
+    }
+    colour = parsedColour;
+    amount = parsedAmount;
+    return true;
+}
+
+// "FILE[,ALPHA]": the filter image and its opacity from 0 to 1 (0.5 when not given). A file of the
+// whole name wins; otherwise a number after the last comma is the opacity.
+bool ParseFilterImage(std::string_view text, std::string& path, float& alpha)
+{
+    if (text.empty()) return false;
+    const size_t comma = text.rfind(',');
+    float parsedAlpha = 0.5f;
+    if (comma != std::string_view::npos && !std::filesystem::exists(std::string(text)) &&
+        ParseNumber(text.substr(comma + 1), parsedAlpha)) {
+        if (parsedAlpha < 0 || parsedAlpha > 1 || comma == 0) return false;
+        text = text.substr(0, comma);
+    } else {
+        parsedAlpha = 0.5f;
+    }
+    path = std::string(text);
+    alpha = parsedAlpha;
+    return true;
+}
+
 // A default value for the help, written without the locale.
 std::string DefaultText(float value)
 {
@@ -91,6 +134,22 @@ int RunRender(const RenderOptions& options)
     }
     const double loadSeconds = Seconds(start);
 
+    std::shared_ptr<Texture> filterImage;
+    if (!options.filterImagePath.empty()) {
+        // Named as in the viewer's image chooser: the kind is the name's last three characters.
+        if (ImageFormatForChosenFile(options.filterImagePath) == Format::Unknown) {
+            std::fprintf(stderr, "solvane-cli render: %s: not an image file this program reads (bmp, iff, jpg, pcx, "
+                         "png, ppm, tga)\n", options.filterImagePath.c_str());
+            return 1;
+        }
+        filterImage = LoadChosenImage(options.filterImagePath);
+        if (!filterImage) {
+            std::fprintf(stderr, "solvane-cli render: %s: cannot read the filter image\n", options.filterImagePath.c_str());
+            return 1;
+        }
+        filterImage->name = options.filterImagePath;
+    }
+
     HeadlessContext context;
     if (!context.Create(width, height)) {
         std::fprintf(stderr, "solvane-cli render: no headless GL context: %s\n", context.Error().c_str());
@@ -107,6 +166,13 @@ int RunRender(const RenderOptions& options)
     viewer.InitGl();
     viewer.ResizeView(width, height);
     if (settings.texturing) glEnable(GL_TEXTURE_2D);
+    // The eye filter: the image layer, then the wash over it.
+    viewer.eyeFilter.washOn = options.washOn;
+    if (filterImage) {
+        viewer.eyeFilter.SetImage(std::move(filterImage));
+        viewer.eyeFilter.imageOn = true;
+        viewer.eyeFilter.imageAlpha = options.filterImageAlpha;
+    }
 
     // The steps of a finished load: defaults and size, then normals and tessellation, then lists.
     auto prepareStart = std::chrono::steady_clock::now();
@@ -209,6 +275,27 @@ CommandRun AddRenderCommand(CLI::App& command)
         "R,G,B", "three numbers separated by commas",
         "background colour, each channel 0 to 1 (default " + DefaultText(settings.bg_color_r) + "," +
             DefaultText(settings.bg_color_g) + "," + DefaultText(settings.bg_color_b) + ")");
+    AddParsedOption(
+        command, "--wash",
+        [o](std::string_view v) {
+            std::array<float, 3> colour{};
+            float amount = 0;
+            if (!ParseWash(v, colour, amount)) return false;
+            o->settings.ef_color_r = colour[0];
+            o->settings.ef_color_g = colour[1];
+            o->settings.ef_color_b = colour[2];
+            o->settings.eye_filter_amount = amount;
+            o->washOn = true;
+            return true;
+        },
+        "R,G,B,AMOUNT", "four numbers from 0 to 1 separated by commas",
+        "eye filter: mix the picture with the colour R,G,B by AMOUNT (0 leaves it, 1 gives only the colour)");
+    AddParsedOption(
+        command, "--filter-image",
+        [o](std::string_view v) { return ParseFilterImage(v, o->filterImagePath, o->filterImageAlpha); },
+        "FILE[,ALPHA]", "an image file, then optionally a comma and an opacity from 0 to 1",
+        "eye filter: stretch the image (bmp, iff, jpg, pcx, png, ppm, tga) over the picture at opacity ALPHA (default "
+        "0.5), under the --wash colour");
     AddParsedOption(
         command, "--background-image",
         [o](std::string_view v) {

@@ -1,9 +1,6 @@
 #include "viewer/html_capture.h"
 
-#include <GL/gl.h>
-
-#include <cstring>
-
+#include "viewer/capture.h"
 #include "viewer/viewer.h"
 
 namespace solvane {
@@ -29,23 +26,8 @@ std::unique_ptr<Texture> CaptureHtmlPicture(Viewer& viewer, const HtmlPictureReq
         viewer.ResetView(false);
         viewer.camera.modelRotation = HtmlViewRotation(request.view);
     }
-    viewer.DrawFrame(FrameMode::Render);
-    glFinish();
-
-    auto picture = std::make_unique<Texture>();
-    picture->width = request.width;
-    picture->height = request.height;
-    const size_t row = static_cast<size_t>(request.width) * 3;
-    std::vector<uint8_t> bottomUp(row * request.height);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, request.width, request.height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    picture->pixels.resize(bottomUp.size());
-    for (int y = 0; y < request.height; ++y) {
-        std::memcpy(&picture->pixels[static_cast<size_t>(y) * row], &bottomUp[static_cast<size_t>(request.height - 1 - y) * row],
-                    row);
-    }
+    // The frame without the snapshots' thumbnails, through the gamma maps, top row first.
+    std::unique_ptr<Texture> picture = CaptureView(viewer);
 
     viewer.camera = camera;
     viewer.ResizeView(width, height);

@@ -17,8 +17,10 @@ class Viewer;
 Matrix4 HtmlViewRotation(HtmlView view);
 
 // Draws the frame at the request's size into the current framebuffer (which must be at least
-// that large) and reads it back, RGB, top row first. The sides are drawn from the view's reset
-// camera; the viewer's camera and size are as before afterwards. Null when the size is not positive.
+// that large) and reads it back with CaptureView (no snapshot thumbnails, the eye filter and gamma
+// as in the view), RGB, top row first. The sides are drawn from the view's reset camera; the
+// viewer's camera and size are as before afterwards. Null when the size is not positive or the
+// picture cannot be had.
 std::unique_ptr<Texture> CaptureHtmlPicture(Viewer& viewer, const HtmlPictureRequest& request);
 
 }  // namespace solvane

@@ -60,6 +60,8 @@ void Viewer::ReleaseGl()
         background.texture = 0;
     }
     background.uploadedQuality = -1;
+    ReleaseEyeFilterGl(eyeFilter);
+    ReleaseSnapshotGl(snapshots);
     FreeGlState(view);
 }
 
@@ -258,8 +260,13 @@ void Viewer::DrawFrame(FrameMode mode)
         glColor4f(0, 0, 0, 1);
         DrawBackgroundImage();
     }
-    if (model_) DrawScene();
-    if (overlays) overlays(*this);
+    // Without a model the frame is the background alone. The eye filter lies over the picture
+    // (captures include it), the thumbnails over everything.
+    if (model_) {
+        DrawScene();
+        DrawEyeFilter(eyeFilter, view, settings_);
+        DrawThumbnails(*this);
+    }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glFlush();
 }

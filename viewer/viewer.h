@@ -11,8 +11,10 @@
 #include "core/model.h"
 #include "core/settings.h"
 #include "viewer/camera.h"
+#include "viewer/eye_filter.h"
 #include "viewer/gl_view.h"
 #include "viewer/model_lists.h"
+#include "viewer/snapshots.h"
 
 namespace solvane {
 
@@ -88,8 +90,9 @@ public:
     // Flipped by every normal inversion of the shown model; part of the view state.
     bool normalsInverted = false;
     BackgroundImage background;
-    // Overlays drawn after the scene (eye filter, snapshot thumbnails).
-    std::function<void(Viewer&)> overlays;
+    // Drawn over the picture: the eye filter, then the snapshot thumbnails.
+    EyeFilter eyeFilter;
+    SnapshotSet snapshots;
     // Called after the model's lists have been compiled again (the model or its look changed).
     std::function<void()> listsRebuilt;
 

@@ -38,6 +38,8 @@ public:
     // Releases the shown model with its GL objects; title, status and commands go back to "no model".
     virtual void CloseModel() = 0;
     virtual void SyncUiWithState() = 0;
+    // Enables and greys the commands by what they need (a model, a snapshot).
+    virtual void UpdateCommandStates() = 0;
     // Sets the check mark of a menu command and of its toolbar button.
     virtual void SetChecked(int command, bool on) = 0;
     virtual void RecordBandPlacement() = 0;

@@ -8,6 +8,7 @@
 #include "app/html_export_dialog.h"
 #include "app/view_widget.h"
 #include "viewer/html_export.h"
+#include "app/print_view.h"
 
 namespace solvane::commands {
 
@@ -22,6 +23,11 @@ void Open(CommandContext& context, const CommandRow&)
 void Close(CommandContext& context, const CommandRow&)
 {
     context.CloseModel();
+}
+
+void ExportToPrinter(CommandContext& context, const CommandRow&)
+{
+    PrintView(context.Window(), context.View());
 }
 
 void Quit(CommandContext& context, const CommandRow&)

@@ -15,6 +15,7 @@ void Quit(CommandContext& context, const CommandRow& row);
 void ExportHtml(CommandContext& context, const CommandRow& row);
 void FileBrowser(CommandContext& context, const CommandRow& row);
 void FileInfo(CommandContext& context, const CommandRow& row);
+void ExportToPrinter(CommandContext& context, const CommandRow& row);
 
 // Display (display.cpp)
 void ResetView(CommandContext& context, const CommandRow& row);
@@ -22,6 +23,9 @@ void DisplayMode(CommandContext& context, const CommandRow& row);
 void Lighting(CommandContext& context, const CommandRow& row);
 void Texturing(CommandContext& context, const CommandRow& row);
 void Culling(CommandContext& context, const CommandRow& row);
+void TakeSnapshot(CommandContext& context, const CommandRow& row);
+void ClearSnapshots(CommandContext& context, const CommandRow& row);
+void EyeFilter(CommandContext& context, const CommandRow& row);
 
 // Scene (scene.cpp)
 void BackgroundColor(CommandContext& context, const CommandRow& row);
@@ -45,6 +49,7 @@ void GenerateNormalsWithStatus(CommandContext& context);
 
 // Options (options.cpp)
 void TextureQuality(CommandContext& context, const CommandRow& row);
+void SnapshotSize(CommandContext& context, const CommandRow& row);
 void RotateMode(CommandContext& context, const CommandRow& row);
 void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);

@@ -8,6 +8,7 @@
 #include "app/view_widget.h"
 #include "app/wizard.h"
 #include "viewer/camera.h"
+#include "viewer/snapshots.h"
 #include "viewer/viewer.h"
 
 namespace solvane::commands {
@@ -24,6 +25,13 @@ void TextureQuality(CommandContext& context, const CommandRow&)
             });
         });
     });
+}
+
+// The thumbnails keep their places; their corner buttons follow the size.
+void SnapshotSize(CommandContext& context, const CommandRow&)
+{
+    Settings& settings = context.settings();
+    settings.snapshotMargin = SnapshotButtonForEdge(settings.current_snapshot_size);
 }
 
 // Rotation turns about the pivot: find where it is on screen now.

@@ -161,7 +161,7 @@ TEST(ToolbarGui, RadioGroupsShowRadioMarks)
         }
     }
     EXPECT_EQ(seen, (std::set<RadioGroup>{RadioGroup::DisplayMode, RadioGroup::DepthCue, RadioGroup::TextureQuality,
-                                          RadioGroup::MouseMode, RadioGroup::Pivot}));
+                                          RadioGroup::ThumbnailSize, RadioGroup::MouseMode, RadioGroup::Pivot}));
     std::set<QActionGroup*> distinct;
     for (const auto& [group, actionGroup] : groups) distinct.insert(actionGroup);
     EXPECT_EQ(distinct.size(), groups.size());
