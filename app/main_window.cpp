@@ -32,6 +32,8 @@
 #include "core/format_id.h"
 #include "core/mesh_ops.h"
 #include "core/prepare.h"
+#include "formats/native.h"
+#include "viewer/scene_record.h"
 #include "load/model_report.h"
 #include "viewer/viewer.h"
 
@@ -485,6 +487,13 @@ void MainWindow::FinishLoad(std::unique_ptr<Model> model)
     }
     PrepareModelData(*model, settings_);
     model_ = std::move(model);
+    // A scene file restores the view it was saved with; an unreadable scene part leaves it as it is.
+    if (job_.SceneFlag()) {
+        SceneRecord scene;
+        if (ReadNativeScene(job_.Path().c_str(), job_.SceneOffset(), scene)) {
+            view_->WithContext([&] { ApplySceneRecord(viewer, settings_, scene); });
+        }
+    }
     std::vector<std::string> errors;
     FinishLoadedModel(*model_, settings_, &errors);
     for (const std::string& error : errors) ShowError(this, QString::fromStdString(error));

@@ -16,6 +16,9 @@ struct LoadContext {
     std::atomic<int64_t> done{0};
     // Code of the last failure (LoadResult).
     std::atomic<int32_t> result{LoadResult::NoError};
+    // Where the scene part of a native scene file starts (its "s" marker), found by the native
+    // reader for the load job's scene step; -1 when there is none.
+    std::atomic<int64_t> sceneOffset{-1};
 
     bool Cancelled() const { return total.load(std::memory_order_relaxed) == -1; }
 };

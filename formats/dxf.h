@@ -7,6 +7,7 @@
 
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -22,5 +23,10 @@ constexpr const char* kDxfMeshName = "DXF 3DFACE mesh";
 std::unique_ptr<Model> ReadDxfFile(const char* path, LoadContext& ctx);
 // Finishing step after a successful read: welds exactly equal vertices.
 void FinishDxfModel(Model& model, const std::string& path, LoadContext& ctx);
+
+// Writes the model as a DXF drawing of 3DFACE entities: one layer per sub-mesh, colour numbers
+// from the materials, faces of more than four corners split into quadrilaterals and a triangle.
+// False with the message in ctx on failure.
+bool WriteDxfFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

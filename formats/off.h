@@ -2,9 +2,11 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "core/load_context.h"
 #include "core/model.h"
+#include "core/writer_output.h"
 
 namespace solvane {
 
@@ -12,5 +14,9 @@ namespace solvane {
 // result 800 when it is not a valid OFF file (wrong keyword, counts the file cannot hold, a face
 // corner outside the vertices, values missing).
 std::unique_ptr<Model> ReadOffFile(const char* path, LoadContext& ctx);
+
+// Writes the model as an OFF file: all sub-meshes as one mesh, faces with their colours (when
+// their material has one). False with the message in ctx when the file cannot be written.
+bool WriteOffFile(const Model& model, const std::string& path, SaveContext& ctx);
 
 }  // namespace solvane

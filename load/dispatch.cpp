@@ -11,6 +11,7 @@
 #include "formats/dxf.h"
 #include "formats/l3d.h"
 #include "formats/lwo.h"
+#include "formats/native.h"
 #include "formats/nff.h"
 #include "formats/obj.h"
 #include "formats/off.h"
@@ -53,6 +54,7 @@ constexpr ReaderEntry kReaders[] = {
     {Format::Vtk, ReadVtkFile, nullptr, LoadResult::NotValidVtk},
     {Format::DirectX, ReadXFile, ResolveModelTextures, LoadResult::NotValidX},
     {Format::PowerRender, ReadProFile, LoadProTextures, LoadResult::NotValidPro},
+    {Format::Solvane, ReadNativeFile, nullptr, LoadResult::NotValidSvo},
     {Format::StereoCad, Read3d2File, nullptr, LoadResult::NotValid3d2},
     {Format::Nff, ReadNffFile, nullptr, LoadResult::NotValidNff},
     {Format::Md3, ReadMd3File, FinishMd3Model, LoadResult::NotValidMd3},
@@ -72,7 +74,6 @@ const ReaderEntry* ReaderFor(FormatId id)
 
 int32_t DefaultFailureCode(FormatId id)
 {
-    if (id == Format::Solvane) return LoadResult::NotValidSvo;
     const ReaderEntry* entry = ReaderFor(id);
     return entry ? entry->failureCode : LoadResult::Unknown;
 }
@@ -81,6 +82,7 @@ void LoadModelFile(LoadRequest& request, LoadContext& ctx)
 {
     request.model.reset();
     ctx.result.store(LoadResult::NoError);
+    ctx.sceneOffset.store(-1);
     const auto finish = [&ctx] { ctx.done.store(-1, std::memory_order_release); };
 
     // 1. Identify.

@@ -42,6 +42,7 @@ void LoadJob::Start(const std::string& path)
     Cancel();
     path_ = StripSurroundingQuotes(path);
     scene_ = IsScenePath(path_);
+    sceneOffset_ = -1;
     startTime_ = std::time(nullptr);
     // The worker keeps the shared state alive by itself, so an abandoned worker never touches
     // freed memory and a new job never shares counters with an old one.
@@ -69,6 +70,7 @@ std::unique_ptr<Model> LoadJob::Take(int32_t* resultCode)
     if (shared_->ctx.done.load(std::memory_order_acquire) != -1) return nullptr;
     std::unique_ptr<Model> model = std::move(shared_->request.model);
     if (resultCode) *resultCode = shared_->ctx.result.load();
+    sceneOffset_ = model ? shared_->ctx.sceneOffset.load() : -1;
     shared_.reset();
     return model;
 }

@@ -35,6 +35,9 @@ public:
     int Progress() const;
     // After Progress() returned 500: the model (null on failure) and the load's result code.
     std::unique_ptr<Model> Take(int32_t* resultCode);
+    // After Take: where the scene part of the native scene file just loaded starts (-1: none).
+    // The scene step reads it through ReadNativeScene, which clears it.
+    int64_t& SceneOffset() { return sceneOffset_; }
     // Abandons the running job: the worker stops at its next read, its result is dropped.
     void Cancel();
 
@@ -53,6 +56,7 @@ private:
     std::shared_ptr<Shared> shared_;
     std::string path_;
     bool scene_ = false;
+    int64_t sceneOffset_ = -1;
     std::time_t startTime_ = 0;
 };
 

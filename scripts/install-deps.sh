@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-apps x11-utils imagemagick openbox python3
   desktop-file-utils shared-mime-info dpkg-dev
   poppler-utils
+  assimp-utils
 )
 
 missing=()

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/native.h"
+#include "load/save.h"
 #include "tests/test_support.h"
 #include "viewer/headless_context.h"
 
@@ -130,7 +132,8 @@ TEST(CliHelp, ProgramHelpListsEveryCommandOnStdout)
         const Outcome run = RunCli(flag);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
-        for (const char* part : {"Usage: solvane-cli", "info", "image", "render", "report", "html", "help", "--version"}) {
+        for (const char* part :
+             {"Usage: solvane-cli", "info", "image", "render", "convert", "report", "html", "help", "--version"}) {
             EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
         }
     }
@@ -160,6 +163,7 @@ TEST(CliHelp, EachCommandHasItsOwnHelpNamingEveryArgument)
          {"FILE", "OUT.png", "--size WxH", "--mode solid|wireframe|hidden", "--yaw DEG", "--pitch DEG",
           "--light on|off", "--texturing on|off", "--axes on|off", "--box on|off", "--pivot on|off", "--depth-cue F",
           "--gamma G", "--background R,G,B", "--wash R,G,B,AMOUNT", "--filter-image FILE[,ALPHA]", "--times"}},
+        {"convert", {"FILE", "IN OUT", "--as FORMAT", "--to FORMAT", "--out-dir DIR", "x-ascii", "svs", "ply"}},
         {"report", {"FILE", "Open 3D File Info"}},
         {"html",
          {"FILE", "OUT.htm", "--width W", "--height H", "--no-image", "--single-image", "--absolute-links",
@@ -232,6 +236,15 @@ TEST(CliUsage, MistakesExitWithTwoAndNameTheOptionAndValue)
         {render + "--filter-image ''", {"--filter-image"}},
         {render + "--filter-image f.bmp,2", {"--filter-image", "'f.bmp,2'"}},
         {render + "--filter-image ,0.5", {"--filter-image", "',0.5'"}},
+        {"convert " + model, {"solvane-cli convert:", "IN and OUT"}},
+        {"convert " + model + " a.off b.off", {"IN and OUT", "3 paths"}},
+        {"convert " + model + " out.wrl", {"'out.wrl'", "--as"}},
+        {"convert " + model + " out --as wrl", {"--as", "'wrl'"}},
+        {"convert --to off " + model, {"--to", "--out-dir"}},
+        {"convert --out-dir d " + model, {"--out-dir", "--to"}},
+        {"convert --to off --out-dir d --as ply " + model, {"--as", "--to"}},
+        {"convert --to vrml --out-dir d " + model, {"--to", "'vrml'"}},
+        {"convert --to off --out-dir d", {"FILE"}},
         {render + "--background-quality 6", {"--background-quality", "'6'"}},
         {render + "--background-quality 1.5", {"--background-quality", "'1.5'"}},
         {render + "--background-quality -1", {"--background-quality", "'-1'"}},
@@ -509,6 +522,105 @@ TEST(CliHtml, AMissingHeaderFailsBeforeAnythingIsWritten)
     EXPECT_EQ(run.err, "solvane-cli html: The specified header file does not exist.\n");
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "p.htm"));
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "p_files"));
+}
+
+// ---- convert ----------------------------------------------------------------------------------
+
+std::string Sample(const char* name)
+{
+    return (test::SourceDir() / "samples" / name).string();
+}
+
+TEST(CliConvert, OneFileByExtensionOrByName)
+{
+    ScratchDir dir;
+    const std::string ply = (dir.Path() / "cube.ply").string();
+    Outcome run = RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(ply));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    test::LoadOutcome back = test::Load(ply);
+    ASSERT_NE(back.model, nullptr);
+    EXPECT_EQ(back.model->formatId, Format::Ply);
+    EXPECT_EQ(TotalFaces(*back.model), TotalFaces(*test::Load(Sample("cube.obj")).model));
+    // --as names the format whatever the extension; the file is then found by its contents.
+    const std::string dat = (dir.Path() / "cube.dat").string();
+    run = RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(dat) + " --as OFF");
+    ASSERT_EQ(run.status, 0) << run.err;
+    back = test::Load(dat);
+    ASSERT_NE(back.model, nullptr);
+    EXPECT_EQ(back.model->formatId, Format::Off);
+}
+
+TEST(CliConvert, FailuresAreNamedWithStatusOne)
+{
+    ScratchDir dir;
+    const std::string missing = (dir.Path() / "missing.obj").string();
+    Outcome run = RunCli("convert " + Quoted(missing) + " " + Quoted((dir.Path() / "a.off").string()));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, missing + ": cannot load (result 102)")) << run.err;
+    run = RunCli("convert " + Quoted(Sample("cube.obj")) + " /nonexistent-folder/a.off");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "/nonexistent-folder/a.off")) << run.err;
+}
+
+TEST(CliConvert, ManyFilesIntoAFolderInParallel)
+{
+    ScratchDir dir;
+    // Two inputs named cube: each keeps its own extension in its output's name.
+    const std::string cubeOff = (dir.Path() / "cube.off").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(Sample("cube.obj")) + " " + Quoted(cubeOff)).status, 0);
+    const std::string missing = (dir.Path() / "absent.obj").string();
+    const std::string out = (dir.Path() / "out").string();
+    const Outcome run = RunCli("convert --to vtk --out-dir " + Quoted(out) + " " + Quoted(Sample("cube.obj")) + " " +
+                               Quoted(missing) + " " + Quoted(Sample("teapot.obj")) + " " + Quoted(cubeOff));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, missing + ": cannot load (result 102)")) << run.err;
+    // Not a terminal: no progress line.
+    EXPECT_FALSE(Has(run.err, "converting")) << run.err;
+    for (const char* name : {"cube_obj.vtk", "cube_off.vtk", "teapot.vtk"}) {
+        const std::string path = out + "/" + name;
+        EXPECT_TRUE(Has(run.out, "-> " + path)) << run.out;
+        test::LoadOutcome back = test::Load(path);
+        ASSERT_NE(back.model, nullptr) << name;
+        EXPECT_EQ(back.model->formatId, Format::Vtk);
+    }
+    EXPECT_EQ(TotalFaces(*test::Load(out + "/teapot.vtk").model), TotalFaces(*test::Load(Sample("teapot.obj")).model));
+}
+
+TEST(CliConvert, ProgressLineOnATerminal)
+{
+    std::string version;
+    if (RunCommand("script --version 2>/dev/null", &version) != 0) GTEST_SKIP() << "no script(1) to give a terminal";
+    ScratchDir dir;
+    const std::string command = std::string(SOLVANE_CLI_PATH) + " convert --to off --out-dir " +
+                                Quoted((dir.Path() / "out").string()) + " " + Quoted(Sample("cube.obj")) + " " +
+                                Quoted(Sample("teapot.obj"));
+    std::string output;
+    ASSERT_EQ(RunCommand("script -qec \"" + command + "\" /dev/null", &output), 0) << output;
+    EXPECT_TRUE(Has(output, "converting: 2 of 2 done, 0 failed")) << output;
+}
+
+// A scene file converted to a scene file keeps its view.
+TEST(CliConvert, SceneToSceneKeepsTheView)
+{
+    ScratchDir dir;
+    auto model = test::Load(Sample("cube.obj")).model;
+    ASSERT_NE(model, nullptr);
+    SceneRecord scene;
+    scene.yaw = 42;
+    scene.background = {0.5f, 0.25f, 0.125f};
+    const std::string in = (dir.Path() / "in.svs").string();
+    SaveContext save;
+    ASSERT_TRUE(SaveModelFile(*model, in, *FindWriter("svs"), save, &scene));
+    const std::string out = (dir.Path() / "out.svs").string();
+    ASSERT_EQ(RunCli("convert " + Quoted(in) + " " + Quoted(out)).status, 0);
+    LoadContext ctx;
+    ASSERT_NE(LoadModelFile(out, ctx), nullptr);
+    int64_t offset = ctx.sceneOffset.load();
+    SceneRecord read;
+    ASSERT_TRUE(ReadNativeScene(out.c_str(), offset, read));
+    EXPECT_EQ(read.yaw, 42.0f);
+    EXPECT_EQ(read.background, scene.background);
 }
 
 // ---- The viewer program -----------------------------------------------------------------------

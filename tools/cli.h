@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "load/save.h"
 
 #include "core/model.h"
 #include "core/settings.h"
@@ -29,6 +32,28 @@ CommandRun AddHtmlCommand(CLI::App& command);
 // Loads a model and finishes it as a load in the window does, with these settings; null (after
 // printing why on standard error) when it does not load.
 std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings);
+
+CommandRun AddConvertCommand(CLI::App& command);
+
+// One conversion: the input, the output written, and what went wrong (empty when ok).
+struct ConversionResult {
+    std::string input;
+    std::string output;
+    bool ok = false;
+    std::string error;
+};
+// Loads input with a context of its own and writes it to output with the writer; a scene file
+// written as a scene file keeps its view.
+ConversionResult ConvertModelFile(const std::string& input, const std::string& output, const WriterEntry& writer);
+// The output paths of a batch: the folder, each input's name without its extension and the writer's
+// extension; inputs of the same name keep their extension in it ("a_obj.ply", "a_3ds.ply").
+std::vector<std::string> BatchOutputPaths(const std::vector<std::string>& inputs, const std::string& folder,
+                                          const WriterEntry& writer);
+// Converts the inputs into the folder on up to `threads` threads; progress(done, failed) is called
+// after each file (one call at a time). Results in input order.
+std::vector<ConversionResult> ConvertModelFiles(const std::vector<std::string>& inputs, const std::string& folder,
+                                                const WriterEntry& writer, int threads,
+                                                const std::function<void(size_t done, size_t failed)>& progress);
 
 // The text as UTF-8: unchanged when it is well-formed UTF-8, otherwise read as Windows-1252 (the
 // code page most model files were written in; a path that is not UTF-8 is taken the same way).

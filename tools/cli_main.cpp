@@ -31,6 +31,7 @@ const Subcommand kSubcommands[] = {
     {"html", "write a web page on a model with pictures of it, as Export HTML does", solvane::cli::AddHtmlCommand},
     {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
      solvane::cli::AddThumbnailCommand},
+    {"convert", "write models in another format, one file or many in parallel", solvane::cli::AddConvertCommand},
 };
 
 // CLI11's help, less the hidden positionals in the usage line.
