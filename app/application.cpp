@@ -26,6 +26,20 @@ void PrepareGlSurfaceFormat()
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
+void PreferX11Platform(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray word(argv[i]);
+        if (word == "--") break;
+        if (word == "-platform" || word == "--platform" || word.startsWith("-platform=") ||
+            word.startsWith("--platform="))
+            return;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 QString CommandLinePath(const QStringList& arguments)
 {
     return arguments.mid(1).join(' ');
@@ -52,7 +66,7 @@ int RunApplication(const QString& path, const UsageConfig& usageConfig)
         settings.depthCueColor = settings.Background();
         exitCode = QApplication::exec();
         if (settings.save_settings) {
-            window.RecordBandPlacement();
+            window.PrepareSettingsForExit();
             WriteAll(settings);
         }
     }

@@ -11,6 +11,12 @@ namespace solvane {
 // The default surface format (compatibility profile 2.1, RGBA8, depth 24, double buffer) and
 // shared contexts; call before constructing QApplication.
 void PrepareGlSurfaceFormat();
+// Chooses Qt's X11 platform (xcb) unless the user named one (QT_QPA_PLATFORM, or -platform on the
+// command line): the panels are placed, docked and kept above the main window through the window
+// manager, which a Wayland compositor does not let a program do; on a Wayland desktop the program
+// runs through XWayland. Without an X display but with a Wayland one, Qt chooses. Call before
+// constructing QApplication.
+void PreferX11Platform(int argc, char** argv);
 // The whole command line (program name excluded) as the one path it names.
 QString CommandLinePath(const QStringList& arguments);
 // Runs the program: reads the settings, shows the window, opens the path when not empty, runs the

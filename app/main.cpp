@@ -50,6 +50,7 @@ int main(int argc, char** argv)
     qtArguments.push_back(nullptr);
 
     solvane::PrepareGlSurfaceFormat();
+    solvane::PreferX11Platform(argc, argv);
     QApplication application(qtArgumentCount, qtArguments.data());
     QApplication::setOrganizationName("Solvane");
     QApplication::setApplicationName("Solvane.3.0");

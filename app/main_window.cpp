@@ -25,6 +25,8 @@
 
 #include "app/commands/handlers.h"
 #include "app/dialogs.h"
+#include "app/file_browser.h"
+#include "app/info_panel.h"
 #include "app/settings_store.h"
 #include "app/toolbar_icons.h"
 #include "app/view_widget.h"
@@ -33,6 +35,7 @@
 #include "core/prepare.h"
 #include "formats/native.h"
 #include "viewer/scene_record.h"
+#include "load/model_report.h"
 #include "viewer/viewer.h"
 
 namespace solvane {
@@ -114,6 +117,16 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     settings_.window_y = storedFrame_.height();
     resize(storedFrame_.size());
     move(storedFrame_.topLeft());
+    // Every rebuild of the model's lists follows a change of the model or its look: the report
+    // is built again once the command that caused it has finished with the model.
+    view_->viewer().listsRebuilt = [this] {
+        if (reportPending_) return;
+        reportPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            reportPending_ = false;
+            RefreshModelReport();
+        });
+    };
     UpdateCommandStates();
 }
 
@@ -364,6 +377,9 @@ void MainWindow::SyncUiWithState()
         if (s.texturing) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
         viewer.ApplyCullingState();
     });
+    // Panels that were open at the last exit open again.
+    if (s.file_browser && !browser_) OpenPanel(PanelId::FileBrowser);
+    if (s.model_info && !info_) OpenPanel(PanelId::ModelInfo);
     if (model_) {
         SetStatusPart(0, FormatShortName(model_->formatId));
         setWindowTitle(QString("%1 - Solvane Viewer").arg(QFileInfo(currentPath_).fileName()));
@@ -371,7 +387,80 @@ void MainWindow::SyncUiWithState()
     }
     UpdateCommandStates();
     if (s.light) view_->WithContext([&] { viewer.SetLightColour(viewer.lightColor); });
+    RefreshModelReport();
     Repaint();
+}
+
+// ---- Panels -------------------------------------------------------------------------------------
+
+void MainWindow::OpenPanel(PanelId panel)
+{
+    if (panel == PanelId::FileBrowser) {
+        if (browser_) return;
+        FileBrowserPanel::Hooks hooks;
+        hooks.closedByUser = [this] { SetChecked(command::FileBrowser, false); };
+        hooks.openModel = [this](const QString& path) { StartModelLoad(path); };
+        hooks.loadRunning = [this] { return job_.Running(); };
+        hooks.focusMainWindow = [this] {
+            activateWindow();
+            view_->setFocus();
+        };
+        browser_ = new FileBrowserPanel(this, settings_, std::move(hooks));
+        SetChecked(command::FileBrowser, true);
+        browser_->Open();
+        return;
+    }
+    if (info_) return;
+    info_ = new InfoPanel(this, settings_, [this] { SetChecked(command::FileInfo, false); });
+    SetChecked(command::FileInfo, true);
+    // The report as the panel opens it: the model's own coordinates and stored values.
+    info_->SetReport(BuildModelReport(model_.get(), currentPath_.toStdString(), ReportForm::Initial));
+    info_->Open();
+}
+
+FileBrowserPanel* MainWindow::FileBrowser() const
+{
+    return browser_;
+}
+
+InfoPanel* MainWindow::Information() const
+{
+    return info_;
+}
+
+void MainWindow::SetPanelOpen(PanelId panel, bool open)
+{
+    if (open) {
+        OpenPanel(panel);
+        return;
+    }
+    if (panel == PanelId::FileBrowser && browser_) browser_->close();
+    if (panel == PanelId::ModelInfo && info_) info_->close();
+}
+
+void MainWindow::ReevaluatePanelDocking()
+{
+    if (browser_) browser_->ReevaluateDocking();
+    if (info_) info_->ReevaluateDocking();
+}
+
+void MainWindow::RefreshModelReport()
+{
+    if (info_) info_->SetReport(BuildModelReport(model_.get(), currentPath_.toStdString(), ReportForm::Refresh));
+}
+
+void MainWindow::MovePanelsAlong()
+{
+    if (!settings_.dock) return;
+    if (browser_) browser_->FollowMainWindow();
+    if (info_) info_->FollowMainWindow();
+}
+
+void MainWindow::PrepareSettingsForExit()
+{
+    RecordBandPlacement();
+    if (quitWithBrowserOpen_) settings_.file_browser = 1;
+    if (quitWithInfoOpen_) settings_.model_info = 1;
 }
 
 // ---- Loading ------------------------------------------------------------------------------------
@@ -485,6 +574,7 @@ void MainWindow::CloseModel()
     SetStatusPart(0, "No file loaded");
     setWindowTitle("Solvane Viewer");
     SetStatusPart(1, kNoPolygons);
+    if (info_) info_->SetReport(std::string());
     Repaint();
 }
 
@@ -530,6 +620,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     RecordBandPlacement();
     CancelLoad();
+    // The panels go with the window; whether they were open is kept for the settings at exit.
+    quitWithBrowserOpen_ = browser_ && browser_->isVisible();
+    quitWithInfoOpen_ = info_ && info_->isVisible();
+    if (browser_) browser_->CloseWithMainWindow();
+    if (info_) info_->CloseWithMainWindow();
     event->accept();
 }
 
@@ -542,6 +637,7 @@ void MainWindow::moveEvent(QMoveEvent* event)
         return;
     settings_.window_posx = frameGeometry().x();
     settings_.window_posy = frameGeometry().y();
+    MovePanelsAlong();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -552,6 +648,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     if (!isMaximized() && !isMinimized()) {
         settings_.window_x = frameGeometry().width();
         settings_.window_y = frameGeometry().height();
+        // Panels docked to the right or bottom edge stay against it.
+        MovePanelsAlong();
     }
     FitStoredFrame();
 }

@@ -20,6 +20,7 @@
 #include "core/model.h"
 #include "core/settings.h"
 #include "load/load_job.h"
+#include "viewer/html_export.h"
 
 class QMenu;
 class QUrl;
@@ -29,6 +30,8 @@ class QToolBar;
 namespace solvane {
 
 class ViewWidget;
+class FileBrowserPanel;
+class InfoPanel;
 
 class MainWindow : public QMainWindow, public CommandContext {
 public:
@@ -62,9 +65,21 @@ public:
     QString StatusPart(int part) const;
     LoadingBox* Loading() const { return loadingBox_; }
     // The file browser / information panels were open when the window closed.
-    bool QuitWithBrowserOpen() const { return false; }
+    bool QuitWithBrowserOpen() const { return quitWithBrowserOpen_; }
+    bool QuitWithInfoOpen() const { return quitWithInfoOpen_; }
     // Records the bands' placement into the settings.
     void RecordBandPlacement() override;
+    // Before the settings are written at exit: the bands' placement, and the open flag of each
+    // panel that was open when the window closed (closing the window closed the panels).
+    void PrepareSettingsForExit();
+
+    void SetPanelOpen(PanelId panel, bool open) override;
+    void ReevaluatePanelDocking() override;
+    void RefreshModelReport() override;
+    HtmlExportOptions& HtmlOptions() override { return htmlOptions_; }
+    // The panels while they are open, else null.
+    FileBrowserPanel* FileBrowser() const;
+    InfoPanel* Information() const;
     // Called after every finished load: with the shown model on success, with null and the
     // load's result code on failure.
     using LoadFinishedHook = std::function<void(const LoadJob& job, const Model* model, int32_t resultCode)>;
@@ -97,6 +112,9 @@ private:
     void FinishLoad(std::unique_ptr<Model> model);
 
     void TrackShowState();
+    // Docked panels keep their place beside the window.
+    void MovePanelsAlong();
+    void OpenPanel(PanelId panel);
     // The window manager's frame around the window (none without a window manager).
     QMargins FrameMargins() const;
     // Puts the frame at outer, the window inside it by margins.
@@ -131,6 +149,12 @@ private:
     bool placingFrame_ = false;  // our own geometry change: its events carry no news of the frame
     QMargins staleMargins_;      // the frame before a restore, until the window manager changes it
     QMargins normalMargins_;     // the frame last seen in the normal state
+    QPointer<FileBrowserPanel> browser_;
+    QPointer<InfoPanel> info_;
+    bool quitWithBrowserOpen_ = false;
+    bool quitWithInfoOpen_ = false;
+    bool reportPending_ = false;  // a display rebuild asked for the report; built once the command ends
+    HtmlExportOptions htmlOptions_;
 };
 
 }  // namespace solvane

@@ -3,6 +3,9 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+
+#include "viewer/html_capture.h"
 
 namespace solvane {
 
@@ -35,6 +38,22 @@ void ViewWidget::WithContext(const std::function<void()>& work)
     makeCurrent();
     work();
     doneCurrent();
+}
+
+std::unique_ptr<Texture> ViewWidget::CapturePagePicture(const HtmlPictureRequest& request)
+{
+    if (!initialised_ || request.width <= 0 || request.height <= 0) return nullptr;
+    std::unique_ptr<Texture> picture;
+    makeCurrent();
+    {
+        QOpenGLFramebufferObject target(request.width, request.height, QOpenGLFramebufferObject::CombinedDepthStencil);
+        if (target.isValid() && target.bind()) {
+            picture = CaptureHtmlPicture(viewer_, request);
+            target.release();
+        }
+    }
+    doneCurrent();
+    return picture;
 }
 
 void ViewWidget::initializeGL()

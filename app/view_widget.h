@@ -6,7 +6,9 @@
 #include <QOpenGLWidget>
 
 #include <functional>
+#include <memory>
 
+#include "viewer/html_export.h"
 #include "viewer/viewer.h"
 
 namespace solvane {
@@ -30,6 +32,9 @@ public:
     // Frames painted so far.
     int FramesPainted() const { return frames_; }
     void SetThumbnailActions(ThumbnailActions actions) { thumbnailActions_ = std::move(actions); }
+    // Draws a web page's picture off screen at its own size (the view on screen is left as it
+    // is) and reads it back, top row first. Null before the view has its GL context.
+    std::unique_ptr<Texture> CapturePagePicture(const HtmlPictureRequest& request);
 
 protected:
     void initializeGL() override;

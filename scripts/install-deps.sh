@@ -8,9 +8,9 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libjpeg62-turbo-dev libcli11-dev
-  qt6-base-dev libqt6opengl6-dev
+  qt6-base-dev libqt6opengl6-dev libxcb1-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
-  xvfb xauth x11-apps x11-utils imagemagick openbox assimp-utils
+  xvfb xauth x11-apps x11-utils imagemagick openbox python3
   desktop-file-utils shared-mime-info dpkg-dev
   poppler-utils
   assimp-utils

@@ -3,6 +3,7 @@
 # changing an SVG and commit both. Needs rsvg-convert (Debian: librsvg2-bin) and ImageMagick.
 #   toolbar/NAME.svg -> NAME-hot.png, NAME-hot@2x.png (as drawn: shown under the pointer)
 #                       NAME.png, NAME@2x.png         (softened colours: the resting state)
+#   browser/NAME.svg -> NAME.png (16 pixels), NAME@2x.png (32): the file browser's icons
 #   program/solvane.svg -> solvane-16.png ... solvane-256.png
 #   program/wizard.svg  -> wizard.png, wizard@2x.png (the configuration wizard's side picture)
 set -euo pipefail
@@ -17,6 +18,11 @@ for svg in toolbar/*.svg; do
     # The resting image: the same drawing with less saturated, slightly darker colours.
     "$magick" "$base-hot$suffix.png" -modulate 92,45,100 -strip "PNG32:$base$suffix.png"
   done
+done
+for svg in browser/*.svg; do
+  base=${svg%.svg}
+  rsvg-convert -w 16 -h 16 "$svg" -o "$base.png"
+  rsvg-convert -w 32 -h 32 "$svg" -o "$base@2x.png"
 done
 for side in 16 32 48 64 128 256; do
   rsvg-convert -w "$side" -h "$side" program/solvane.svg -o "program/solvane-$side.png"

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "load/save.h"
+
+#include "core/model.h"
+#include "core/settings.h"
 
 namespace CLI {
 class App;
@@ -22,6 +26,13 @@ CommandRun AddInfoCommand(CLI::App& command);
 CommandRun AddImageCommand(CLI::App& command);
 CommandRun AddRenderCommand(CLI::App& command);
 CommandRun AddThumbnailCommand(CLI::App& command);
+CommandRun AddReportCommand(CLI::App& command);
+CommandRun AddHtmlCommand(CLI::App& command);
+
+// Loads a model and finishes it as a load in the window does, with these settings; null (after
+// printing why on standard error) when it does not load.
+std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings);
+
 CommandRun AddConvertCommand(CLI::App& command);
 
 // One conversion: the input, the output written, and what went wrong (empty when ok).

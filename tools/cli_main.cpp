@@ -28,6 +28,8 @@ const Subcommand kSubcommands[] = {
     {"image", "read a texture image, optionally write it in another image format", solvane::cli::AddImageCommand},
     {"render", "draw a model as the viewer does into an image file (PNG, BMP, JPEG, PCX, PPM, TGA), headless",
      solvane::cli::AddRenderCommand},
+    {"report", "print the information panel's report on a model", solvane::cli::AddReportCommand},
+    {"html", "write a web page on a model with pictures of it, as Export HTML does", solvane::cli::AddHtmlCommand},
     {"thumbnail", "draw a small picture of a model for file managers (PNG, headless)",
      solvane::cli::AddThumbnailCommand},
     {"convert", "write models in another format, one file or many in parallel", solvane::cli::AddConvertCommand},

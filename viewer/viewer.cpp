@@ -110,7 +110,9 @@ void Viewer::PrepareModelGl(const ListProgress& progress)
 
 void Viewer::BuildLists(bool solidOnly, const ListProgress& progress)
 {
-    if (model_) BuildModelLists(*model_, settings_, solidOnly, progress);
+    if (!model_) return;
+    BuildModelLists(*model_, settings_, solidOnly, progress);
+    if (listsRebuilt) listsRebuilt();
 }
 
 void Viewer::ReuploadModelTextures(const ListProgress& progress)
@@ -122,7 +124,10 @@ void Viewer::ReuploadModelTextures(const ListProgress& progress)
 
 void Viewer::BackgroundColorChanged()
 {
-    if (model_) RebuildFillLists(*model_, settings_);
+    if (model_) {
+        RebuildFillLists(*model_, settings_);
+        if (listsRebuilt) listsRebuilt();
+    }
     glClearColor(settings_.bg_color_r, settings_.bg_color_g, settings_.bg_color_b, 1.0f);
     boundingBoxColor = BoundingBoxColor(settings_.Background());
 }

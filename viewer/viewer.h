@@ -93,6 +93,8 @@ public:
     // Drawn over the picture: the eye filter, then the snapshot thumbnails.
     EyeFilter eyeFilter;
     SnapshotSet snapshots;
+    // Called after the model's lists have been compiled again (the model or its look changed).
+    std::function<void()> listsRebuilt;
 
     Settings& settings() { return settings_; }
 

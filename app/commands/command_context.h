@@ -17,6 +17,10 @@ class StatusBox;
 class ViewWidget;
 class Viewer;
 struct ImageLoadOutcome;
+struct HtmlExportOptions;
+
+// The panels beside the main window.
+enum class PanelId { FileBrowser, ModelInfo };
 
 class CommandContext {
 public:
@@ -41,6 +45,14 @@ public:
     virtual void RecordBandPlacement() = 0;
     virtual int ToolBandHeight() const = 0;
     virtual void Repaint() = 0;
+    // Opens or closes a panel (its open flag follows).
+    virtual void SetPanelOpen(PanelId panel, bool open) = 0;
+    // Each open panel applies the docking rule where it is, as after a move.
+    virtual void ReevaluatePanelDocking() = 0;
+    // Builds the information panel's report again (the refresh form) from the shown model.
+    virtual void RefreshModelReport() = 0;
+    // The HTML export's options, kept for the run.
+    virtual HtmlExportOptions& HtmlOptions() = 0;
     // A background or texture-map image was read (or failed to be): the open2d report.
     virtual void ImageLoaded(const ImageLoadOutcome& outcome) = 0;
 

@@ -12,6 +12,9 @@ namespace solvane::commands {
 void Open(CommandContext& context, const CommandRow& row);
 void Close(CommandContext& context, const CommandRow& row);
 void Quit(CommandContext& context, const CommandRow& row);
+void ExportHtml(CommandContext& context, const CommandRow& row);
+void FileBrowser(CommandContext& context, const CommandRow& row);
+void FileInfo(CommandContext& context, const CommandRow& row);
 void ExportToPrinter(CommandContext& context, const CommandRow& row);
 
 // Display (display.cpp)
@@ -50,6 +53,7 @@ void SnapshotSize(CommandContext& context, const CommandRow& row);
 void RotateMode(CommandContext& context, const CommandRow& row);
 void Spin(CommandContext& context, const CommandRow& row);
 void AlwaysOnTop(CommandContext& context, const CommandRow& row);
+void DockableWindows(CommandContext& context, const CommandRow& row);
 void SaveAllSettings(CommandContext& context, const CommandRow& row);
 void RunWizard(CommandContext& context, const CommandRow& row);
 

@@ -59,6 +59,18 @@ void AlwaysOnTop(CommandContext& context, const CommandRow&)
     }
 }
 
+// Off: both panels come loose from the main window. On: each docks where it is, if it can.
+void DockableWindows(CommandContext& context, const CommandRow&)
+{
+    Settings& settings = context.settings();
+    if (!settings.dock) {
+        settings.fb_docked = -1;
+        settings.mi_docked = -1;
+        return;
+    }
+    context.ReevaluatePanelDocking();
+}
+
 void SaveAllSettings(CommandContext& context, const CommandRow&)
 {
     context.RecordBandPlacement();

@@ -253,7 +253,7 @@ struct Session {
     void Quit()
     {
         window->close();
-        window->RecordBandPlacement();
+        window->PrepareSettingsForExit();
         WriteAll(settings);
         window.reset();
     }

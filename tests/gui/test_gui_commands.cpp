@@ -105,7 +105,8 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
     QStringList menus;
     for (const QAction* top : s.window->menuBar()->actions()) menus << top->text() + ": " + MenuLayout(top->menu());
     EXPECT_EQ(menus, QStringList({
-                         "&File: &Open... | &Close | - | Export To Printer... | - | &Quit",
+                         "&File: &Open... | &Close | - | Export HTML... | Export To Printer... | - | "
+                         "Open File Browser... | Open 3D File Info... | - | &Quit",
                          "&Display: Reset View | Take Scene Snapshot | Clear All Snapshots | - | Solid | Wireframe | "
                          "Hidden Lines Removed | - | Lighting On | Texturing On | Culling On | - | Model's Axes | "
                          "Pivot Point | Bounding Box | Eye Filter...",
@@ -113,9 +114,9 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
                          "Depth Cueing Color... | Light Color... | - | Gamma Correction...",
                          "Mesh: Material... | Texture Map... | Scale... | Decimate... | Triangulate | "
                          "Generate Normals | Invert Normals",
-                         "&Options: Texture Quality> | Snapshot Size> | - | Mouse Mode> | Pivot Point> | Zoom Dependent Rotation Speed | "
-                         "Spin (Hands-Free Rotation) | - | Solvane Always On Top | - | Save A&ll Settings | "
-                         "Save Settings On Exit | - | Configuration Wizard...",
+                         "&Options: Texture Quality> | Snapshot Size> | - | Mouse Mode> | Pivot Point> | "
+                         "Zoom Dependent Rotation Speed | Spin (Hands-Free Rotation) | - | Solvane Always On Top | "
+                         "Dockable Windows | - | Save A&ll Settings | Save Settings On Exit | - | Configuration Wizard...",
                          "&Help: 3D Hardware Report... | - | Online User's Guide... | Online FAQ... | - | A&bout...",
                      }));
     const QMenu* options = s.window->menuBar()->actions()[4]->menu();

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/dialogs.h"
+#include "app/file_browser.h"
+#include "app/info_panel.h"
+#include "app/x11.h"
 #include "tests/gui/gui_support.h"
 
 namespace solvane {
@@ -88,6 +91,91 @@ TEST(WindowManagerGui, DialogsOpenWhereTheyBelongWithTheirFrames)
     });
     EXPECT_LE((status.center() - window->frameGeometry().center()).manhattanLength(), 4)
         << testing::PrintToString(status);
+}
+
+bool Framed(const QWidget* w)
+{
+    return w && w->frameGeometry().size() != w->size();
+}
+
+// With frames around every window, the panels open against the main window's frame, follow it
+// when it moves, and dock by their own frames.
+TEST(WindowManagerGui, PanelsDockFrameToFrameAndFollow)
+{
+    test::WindowManager manager;
+    SKIP_WITHOUT_WINDOW_MANAGER(manager);
+    EXPECT_TRUE(WindowManagerRunning());
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(WaitUntil([&] { return Framed(s); }, 5000));
+    ASSERT_TRUE(s.Load(test::SamplePath("cube.obj")));
+    s.Trigger(command::FileBrowser);
+    s.Trigger(command::FileInfo);
+    DockedPanel* browser = s.window->FileBrowser();
+    DockedPanel* info = s.window->Information();
+    ASSERT_TRUE(browser && info);
+    const auto main = [&] { return s.window->frameGeometry(); };
+    const auto besideMain = [&] {
+        return browser->frameGeometry() == QRect(main().right() + 1, main().top(), 250, main().height()) &&
+               info->frameGeometry() == QRect(main().left(), main().bottom() + 1, main().width(), 150);
+    };
+    EXPECT_TRUE(WaitUntil([&] { return Framed(browser) && Framed(info) && besideMain(); }, 5000))
+        << "main " << testing::PrintToString(main()) << " browser " << testing::PrintToString(browser->frameGeometry())
+        << " info " << testing::PrintToString(info->frameGeometry());
+    EXPECT_EQ(s.settings.fb_docked, 1003);
+    EXPECT_EQ(s.settings.mi_docked, 1007);
+    EXPECT_EQ(s.settings.fb_window_x, 250);
+    EXPECT_EQ(s.settings.mi_window_y, 150);
+
+    // The main window moves: both follow.
+    DragFrameTo(s, QPoint(120, 60), main().size(), true);
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(WaitUntil(besideMain, 5000)) << "browser " << testing::PrintToString(browser->frameGeometry());
+
+    // Put down 10 right of and 12 below the main window's bottom-left corner, the information
+    // panel snaps there; 16 away it stays free.
+    info->move(main().left() + 10, main().bottom() + 1 + 12);
+    EXPECT_TRUE(WaitUntil([&] { return info->frameGeometry().topLeft() == main().bottomLeft() + QPoint(0, 1); }, 5000))
+        << testing::PrintToString(info->frameGeometry());
+    EXPECT_EQ(s.settings.mi_docked, 1007);
+    const QPoint away = main().bottomLeft() + QPoint(16, 1 + 60);
+    info->move(away);
+    EXPECT_TRUE(WaitUntil([&] { return info->frameGeometry().topLeft() == away && s.settings.mi_docked == 0; }, 5000))
+        << testing::PrintToString(info->frameGeometry());
+    DragFrameTo(s, QPoint(160, 80), main().size(), true);
+    if (HasFatalFailure()) return;
+    QTest::qWait(300);
+    EXPECT_EQ(info->frameGeometry().topLeft(), away);
+    EXPECT_EQ(s.settings.mi_window_posx, away.x());
+}
+
+// The panels' stored rectangles are their frames: they come back as they were.
+TEST(WindowManagerGui, PanelsReopenWithTheirFrames)
+{
+    test::WindowManager manager;
+    SKIP_WITHOUT_WINDOW_MANAGER(manager);
+    test::FreshStore store;
+    QRect before;
+    {
+        Session s;
+        ASSERT_TRUE(WaitUntil([&] { return Framed(s); }, 5000));
+        s.Trigger(command::FileBrowser);
+        DockedPanel* browser = s.window->FileBrowser();
+        ASSERT_TRUE(WaitUntil([&] { return Framed(browser); }, 5000));
+        browser->move(900, 100);
+        ASSERT_TRUE(WaitUntil([&] { return browser->frameGeometry().topLeft() == QPoint(900, 100); }, 5000));
+        QTest::qWait(200);
+        before = browser->frameGeometry();
+        EXPECT_EQ(s.settings.fb_docked, 0);
+        s.Quit();
+    }
+    Session s;
+    DockedPanel* browser = s.window->FileBrowser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return Framed(browser) && browser->frameGeometry() == before; }, 5000))
+        << testing::PrintToString(browser->frameGeometry()) << " was " << testing::PrintToString(before);
+    QTest::qWait(300);  // nothing moves afterwards
+    EXPECT_EQ(browser->frameGeometry(), before);
 }
 
 }  // namespace
