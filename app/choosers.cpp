@@ -10,6 +10,9 @@
 
 #include <algorithm>
 
+#include "image/image_writer.h"
+#include "load/save.h"
+
 namespace solvane {
 namespace {
 
@@ -38,28 +41,6 @@ public:
 private:
     QMimeDatabase mimes_;
 };
-
-// The extension that selects a save-model row for the file a model was loaded from; formats
-// without a row of their own (and files without an extension) start on the scene row.
-struct PreselectedRow {
-    const char* extension;
-    SaveModelRow row;
-};
-constexpr PreselectedRow kPreselectedRows[] = {
-    {"3ds", SaveModelRow::Studio3ds}, {"cob", SaveModelRow::Cob}, {"dxf", SaveModelRow::Dxf},
-    {"lwo", SaveModelRow::Lwo},       {"mdl", SaveModelRow::Mdl}, {"md2", SaveModelRow::Md2},
-    {"md3", SaveModelRow::Md3},       {"nff", SaveModelRow::Nff}, {"obj", SaveModelRow::Obj},
-    {"off", SaveModelRow::Off},       {"ply", SaveModelRow::Ply}, {"vtk", SaveModelRow::Vtk},
-    {"x", SaveModelRow::DirectXBinary}, {"3d2", SaveModelRow::Stereo3d2},
-};
-
-// The text after the last "." of the file name, lower case; empty without one.
-QString FileExtension(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
-}
 
 // The extension a row gives a name typed without one: its first pattern's ("*.htm" gives "htm").
 QString RowExtension(const ChooserRow& row)
@@ -136,34 +117,15 @@ ChooserSetup OpenModelChooser(const QString& directory)
     return setup;
 }
 
-ChooserSetup SaveModelChooser(const QString& currentPath)
+ChooserSetup SaveModelChooser(const QString& currentPath, FormatId format)
 {
     ChooserSetup setup;
     setup.title = "Solvane Save 3D File";
-    setup.rows = {
-        {"(.svs) Solvane Scene", "*.svs"},
-        {"(.svo) Solvane Object", "*.svo"},
-        {"(.3d2) Stereo CAD-3D Object", "*.3d2"},
-        {"(.3ds) 3D Studio Object", "*.3ds"},
-        {"(.cob) Truespace Object", "*.cob"},
-        {"(.dxf) AutoCAD Object", "*.dxf"},
-        {"(.lwo) Lightwave Object", "*.lwo"},
-        {"(.mdl) Quake 1 Model", "*.mdl"},
-        {"(.md2) Quake 2 Model", "*.md2"},
-        {"(.md3) Quake 3 Arena Model", "*.md3"},
-        {"(.nff) WorldToolKit Object", "*.nff"},
-        {"(.obj) Wavefront Object", "*.obj"},
-        {"(.off) GeomView Object", "*.off"},
-        {"(.ply) Polygon File Format", "*.ply"},
-        {"(.pro) Power Render Pro Object", "*.pro"},
-        {"(.vtk) VTK Object", "*.vtk"},
-        {"(.x) DirectX Binary Model", "*.x"},
-        {"(.x) DirectX ASCII Model", "*.x"},
-    };
-    const QString extension = FileExtension(currentPath);
-    for (const PreselectedRow& preselected : kPreselectedRows) {
-        if (extension == preselected.extension) setup.selectedRow = static_cast<int>(preselected.row);
+    // The rows are the writer table's, so a row always has its writer.
+    for (const WriterEntry& entry : SaveChooserRows()) {
+        setup.rows.push_back({QString::fromUtf8(entry.chooserText), QString::fromUtf8(entry.pattern)});
     }
+    setup.selectedRow = static_cast<int>(ChooserRowForFormat(format));
     setup.initialName = PathWithoutExtension(currentPath);
     setup.save = true;
     setup.overwritePrompt = true;
@@ -186,15 +148,8 @@ ChooserSetup SaveWebPageChooser(const QString& currentPath)
 ChooserSetup ExportImageChooser(const QString& currentPath)
 {
     ChooserSetup setup;
-    setup.rows = {
-        {"(.bmp) Windows bitmap (24 bit)", "*.bmp"},
-        {"(.jpg) JPEG", "*.jpg"},
-        {"(.pcx) PC Paintbrush (8-bit)", "*.pcx"},
-        {"(.ppm) Portable RGB ASCII (24 bit)", "*.ppm"},
-        {"(.ppm) Portable RGB Binary (24 bit)", "*.ppm"},
-        {"(.tga) TGA", "*.tga"},
-        {"(.png) Portable Network Graphics", "*.png"},
-    };
+    // The image writers' rows, in their order.
+    for (const ImageWriterRow& row : kImageWriterRows) setup.rows.push_back({row.chooserText, row.pattern});
     setup.initialName = currentPath.size() < 2 ? QString("untitled") : PathWithoutExtension(currentPath);
     setup.save = true;
     setup.overwritePrompt = true;
@@ -290,9 +245,9 @@ std::optional<QString> ChooseModelToOpen(QWidget* parent, const QString& directo
     return chosen->path;
 }
 
-std::optional<ChosenFile> ChooseModelToSave(QWidget* parent, const QString& currentPath)
+std::optional<ChosenFile> ChooseModelToSave(QWidget* parent, const QString& currentPath, FormatId format)
 {
-    return RunChooser(parent, SaveModelChooser(currentPath));
+    return RunChooser(parent, SaveModelChooser(currentPath, format));
 }
 
 std::optional<ChosenFile> ChooseWebPageToSave(QWidget* parent, const QString& currentPath)

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/format_id.h"
+
 class QFileDialog;
 class QWidget;
 
@@ -47,13 +49,6 @@ struct ChosenFile {
     int row = 0;  // the filter row selected when the dialog was accepted
 };
 
-// The rows of the save-model chooser, in order.
-enum class SaveModelRow {
-    Svs, Svo, Stereo3d2, Studio3ds, Cob, Dxf, Lwo, Mdl, Md2, Md3, Nff, Obj, Off, Ply, Pro, Vtk,
-    DirectXBinary, DirectXText,
-};
-constexpr int kSaveModelRowCount = 18;
-
 // The rows of the export-image chooser, in order.
 enum class ExportImageRow { Bmp, Jpg, Pcx, PpmAscii, PpmBinary, Tga, Png };
 constexpr int kExportImageRowCount = 7;
@@ -63,9 +58,10 @@ QString PathWithoutExtension(const QString& path);
 
 // "Solvane Open 3D File": every supported model format; directory is the folder shown first.
 ChooserSetup OpenModelChooser(const QString& directory);
-// "Solvane Save 3D File" for the model loaded from currentPath: the row of its format is
-// preselected where the list has one, else the first (scene) row.
-ChooserSetup SaveModelChooser(const QString& currentPath);
+// "Solvane Save 3D File" for the model loaded from currentPath in the given format: one row per
+// row of the writer table's save rows (SaveChooserRows), in their order; the row of the model's
+// format is preselected where the list has one, else the first (scene) row.
+ChooserSetup SaveModelChooser(const QString& currentPath, FormatId format);
 // "Solvane Save HTML File".
 ChooserSetup SaveWebPageChooser(const QString& currentPath);
 // The image export chooser; "untitled" when no model path is known.
@@ -81,7 +77,8 @@ std::unique_ptr<QFileDialog> MakeChooserDialog(QWidget* parent, const ChooserSet
 std::optional<ChosenFile> RunChooser(QWidget* parent, const ChooserSetup& setup);
 
 std::optional<QString> ChooseModelToOpen(QWidget* parent, const QString& directory);
-std::optional<ChosenFile> ChooseModelToSave(QWidget* parent, const QString& currentPath);
+// The chosen row is an index into SaveChooserRows().
+std::optional<ChosenFile> ChooseModelToSave(QWidget* parent, const QString& currentPath, FormatId format);
 std::optional<ChosenFile> ChooseWebPageToSave(QWidget* parent, const QString& currentPath);
 std::optional<ChosenFile> ChooseImageToExport(QWidget* parent, const QString& currentPath);
 std::optional<QString> ChooseAnyFile(QWidget* parent);

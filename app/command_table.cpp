@@ -13,6 +13,8 @@ using enum RadioGroup;
 using enum Availability;
 
 constexpr const char* kFile = "&File";
+constexpr const char* kRecentReads = "&File/&Recent Reads";
+constexpr const char* kRecentWrites = "&File/Recent Writes";
 constexpr const char* kDisplay = "&Display";
 constexpr const char* kScene = "Scene";
 constexpr const char* kDepthCueing = "Scene/Depth Cueing";
@@ -40,13 +42,18 @@ constexpr SettingBinding SnapshotEdge(int32_t edge)
 
 constexpr CommandRow kCommands[] = {
     // File
-    {.number = Open, .menu = kFile, .text = "&Open...", .handler = commands::Open, .alias = ButtonOpen,
-     .button = {1, "Open", "Open File"}, .shortcut = "Ctrl+O"},
-    {.number = SaveAs, .menu = kFile, .text = "&Save As...", .availability = WithModel, .alias = ButtonSave,
-     .button = {2, "Save", "Save File"}},
+    {.number = ClearRecentReads, .menu = kRecentReads, .text = "&Clear List", .handler = commands::ClearRecentReads},
+    {.number = ClearRecentWrites, .menu = kRecentWrites, .text = "&Clear List",
+     .handler = commands::ClearRecentWrites},
+    {.number = Open, .menu = kFile, .text = "&Open...", .separatorBefore = true, .handler = commands::Open,
+     .alias = ButtonOpen, .button = {1, "Open", "Open File"}, .shortcut = "Ctrl+O"},
+    {.number = SaveAs, .menu = kFile, .text = "&Save As...", .availability = WithModel, .handler = commands::SaveAs,
+     .alias = ButtonSave, .button = {2, "Save", "Save File"}, .shortcut = "Ctrl+S"},
     {.number = Close, .menu = kFile, .text = "&Close", .availability = WithModel, .handler = commands::Close,
      .alias = ButtonClose, .shortcut = "Ctrl+W"},
-    {.number = ExportHtml, .menu = kFile, .text = "Export HTML...", .separatorBefore = true, .availability = WithModel,
+    {.number = ExportImage, .menu = kFile, .text = "Export 2D Image...", .separatorBefore = true,
+     .handler = commands::ExportImage},
+    {.number = ExportHtml, .menu = kFile, .text = "Export HTML...", .availability = WithModel,
      .handler = commands::ExportHtml},
     {.number = ExportToPrinter, .menu = kFile, .text = "Export To Printer...", .handler = commands::ExportToPrinter},
     {.number = FileBrowser, .menu = kFile, .text = "Open File Browser...", .separatorBefore = true, .kind = Toggle,
@@ -57,6 +64,7 @@ constexpr CommandRow kCommands[] = {
      .shortcut = "Ctrl+Q"},
 
     // Display
+    {.number = CopyToClipboard, .menu = kDisplay, .text = "Copy to Clipboard", .handler = commands::CopyToClipboard},
     {.number = ResetView, .menu = kDisplay, .text = "Reset View", .separatorBefore = true,
      .availability = WithModel, .handler = commands::ResetView},
     {.number = TakeSnapshot, .menu = kDisplay, .text = "Take Scene Snapshot", .availability = WithModel,

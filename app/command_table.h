@@ -30,7 +30,9 @@ constexpr int BoundingBox = 40025;
 constexpr int Wireframe = 40027;
 constexpr int Solid = 40028;
 constexpr int About = 40030;
+constexpr int ExportImage = 40032;
 constexpr int SaveAs = 40033;
+constexpr int ClearRecentReads = 40036;
 constexpr int BackgroundTexture = 40038;
 constexpr int DepthCueOff = 40051;  // 40051..40061: the depth-cueing entries
 constexpr int DepthCue99 = 40061;
@@ -54,6 +56,7 @@ constexpr int SnapshotSmaller = 40123;
 constexpr int SnapshotSmallest = 40124;
 constexpr int FileBrowser = 40125;
 constexpr int ClearSnapshots = 40127;
+constexpr int CopyToClipboard = 40128;
 constexpr int ExportToPrinter = 40129;
 constexpr int DockableWindows = 40133;
 constexpr int ExportHtml = 40135;
@@ -65,6 +68,7 @@ constexpr int DepthCueColor = 40173;
 constexpr int RotateMode = 40215;
 constexpr int GenerateLightData = 40218;
 constexpr int Culling = 40219;
+constexpr int ClearRecentWrites = 40221;
 constexpr int QualityMinimal = 40227;
 constexpr int QualityVeryLow = 40228;
 constexpr int QualityNormal = 40229;
@@ -77,6 +81,15 @@ constexpr int PivotCenter = 40238;
 constexpr int TextureMap = 40240;
 constexpr int Faq = 40241;
 constexpr int HardwareReport = 40242;
+
+// The entries of the recent-files submenus: entry i of the reads is RecentReadFirst + i, of the
+// writes RecentWriteFirst + i. Each submenu's entries end with a separator (RecentReadsSeparator,
+// RecentWritesSeparator), followed by its "&Clear List".
+constexpr int RecentReadFirst = 30000;
+constexpr int RecentWriteFirst = 35000;
+constexpr int RecentEntries = 10;
+constexpr int RecentReadsSeparator = 40000;
+constexpr int RecentWritesSeparator = 45000;
 
 // Toolbar buttons and the other short aliases of menu commands.
 constexpr int ButtonOpen = 1;

@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -94,7 +95,7 @@ QRect OnScreenFrame(int64_t x, int64_t y, int64_t width, int64_t height)
 
 }  // namespace
 
-MainWindow::MainWindow(Settings& settings) : settings_(settings)
+MainWindow::MainWindow(Settings& settings) : settings_(settings), recent_(LoadRecentLists())
 {
     setObjectName("MainWindow");
     setWindowTitle("Solvane Viewer");
@@ -104,6 +105,8 @@ MainWindow::MainWindow(Settings& settings) : settings_(settings)
     setCentralWidget(view_);
     view_->SetThumbnailActions({[this](int slot) { RestoreSnapshotAt(slot); }, [this](int slot) { DeleteSnapshotAt(slot); }});
     BuildMenus();
+    RebuildRecentMenu(RecentList::Reads);
+    RebuildRecentMenu(RecentList::Writes);
     BuildBands();
     pollTimer_.setInterval(15);
     connect(&pollTimer_, &QTimer::timeout, this, &MainWindow::PollJob);
@@ -181,6 +184,79 @@ void MainWindow::BuildMenus()
         connect(action, &QAction::triggered, this, [this, number] { DispatchCommand(number); });
         menuActions_[number] = action;
     }
+    // The recent-files submenus are those of their "&Clear List" rows.
+    const int clearRows[2] = {command::ClearRecentReads, command::ClearRecentWrites};
+    for (int list = 0; list < 2; ++list) {
+        const CommandRow* row = FindCommand(clearRows[list]);
+        recentMenus_[list] = menus.at(QString::fromUtf8(row->menu));
+        recentMenus_[list]->setObjectName(list == 0 ? "menu_recent_reads" : "menu_recent_writes");
+        // The item texts may be shortened: the whole path shows as the tip.
+        recentMenus_[list]->setToolTipsVisible(true);
+    }
+}
+
+void MainWindow::RebuildRecentMenu(RecentList which)
+{
+    const int list = which == RecentList::Reads ? 0 : 1;
+    QMenu* menu = recentMenus_[list];
+    QAction* clear = MenuAction(list == 0 ? command::ClearRecentReads : command::ClearRecentWrites);
+    for (QAction* action : recentActions_[list]) {
+        menu->removeAction(action);
+        // An entry may be the one whose trigger is running.
+        action->deleteLater();
+    }
+    recentActions_[list].clear();
+    const RecentFileList& entries = recent_[which];
+    const int first = list == 0 ? command::RecentReadFirst : command::RecentWriteFirst;
+    for (int i = 0; i < entries.count; ++i) {
+        const QString path = QString::fromStdString(entries.paths[i]);
+        auto* action = new QAction(RecentMenuText(path), menu);
+        action->setObjectName(QString("menu_%1").arg(first + i));
+        action->setToolTip(path);
+        action->setStatusTip(path);
+        const int number = first + i;
+        connect(action, &QAction::triggered, this, [this, number] { DispatchCommand(number); });
+        menu->insertAction(clear, action);
+        recentActions_[list].push_back(action);
+    }
+    // The separator is there also when the list is empty.
+    QAction* separator = menu->insertSeparator(clear);
+    separator->setObjectName(
+        QString("menu_%1").arg(list == 0 ? command::RecentReadsSeparator : command::RecentWritesSeparator));
+    recentActions_[list].push_back(separator);
+}
+
+void MainWindow::AddRecent(RecentList which, const QString& path)
+{
+    AddRecentPath(recent_[which], QFileInfo(path).absoluteFilePath().toStdString());
+    RebuildRecentMenu(which);
+    SaveRecentLists(recent_);
+}
+
+void MainWindow::AddRecentWrite(const QString& path)
+{
+    AddRecent(RecentList::Writes, path);
+}
+
+void MainWindow::ClearRecent(RecentList which)
+{
+    ClearRecentList(recent_[which]);
+    RebuildRecentMenu(which);
+    SaveRecentLists(recent_);
+}
+
+void MainWindow::OpenRecentEntry(int command)
+{
+    const bool reads = command < command::RecentWriteFirst;
+    const int index = command - (reads ? command::RecentReadFirst : command::RecentWriteFirst);
+    const RecentFileList& list = recent_[reads ? RecentList::Reads : RecentList::Writes];
+    if (job_.Running() || index < 0 || index >= list.count) return;
+    StartModelLoad(QString::fromStdString(list.paths[index]));
+}
+
+void MainWindow::Saved(const SaveOutcome& outcome)
+{
+    if (saveFinished_) saveFinished_(outcome);
 }
 
 void MainWindow::BuildBands()
@@ -388,6 +464,8 @@ void MainWindow::SyncUiWithState()
     UpdateCommandStates();
     if (s.light) view_->WithContext([&] { viewer.SetLightColour(viewer.lightColor); });
     RefreshModelReport();
+    RebuildRecentMenu(RecentList::Reads);
+    RebuildRecentMenu(RecentList::Writes);
     Repaint();
 }
 
@@ -533,6 +611,7 @@ void MainWindow::FinishLoad(std::unique_ptr<Model> model)
                              "This Quake model contained no skin filename.  Solvane made an attempt to find an "
                              "appropriate skin file, but did not find anything.");
     }
+    AddRecent(RecentList::Reads, currentPath_);
     PrepareModelData(*model, settings_);
     model_ = std::move(model);
     // A scene file restores the view it was saved with; an unreadable scene part leaves it as it is.
@@ -582,6 +661,13 @@ void MainWindow::CloseModel()
 
 void MainWindow::DispatchCommand(int received)
 {
+    const bool recentRead = received >= command::RecentReadFirst && received < command::RecentReadFirst + command::RecentEntries;
+    const bool recentWrite =
+        received >= command::RecentWriteFirst && received < command::RecentWriteFirst + command::RecentEntries;
+    if (recentRead || recentWrite) {
+        OpenRecentEntry(received);
+        return;
+    }
     const CommandRow* row = FindCommand(received);
     if (!row || !IsAvailableYet(*row)) return;  // unknown numbers and commands still to come are ignored
     if (!CommandAvailable(*row)) return;

@@ -12,11 +12,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/command_table.h"
 #include "app/commands/command_context.h"
 #include "app/dialogs.h"
 #include "app/image_chooser.h"
+#include "app/recent_files.h"
+#include "app/saving.h"
 #include "core/model.h"
 #include "core/settings.h"
 #include "load/load_job.h"
@@ -87,6 +90,16 @@ public:
     // Called after every read of a background or texture-map image.
     void SetImageLoadedHook(ImageLoadedHook hook) { imageLoaded_ = std::move(hook); }
     void ImageLoaded(const ImageLoadOutcome& outcome) override;
+    // Called after every save and image export, successful or not.
+    void SetSaveFinishedHook(SaveFinishedHook hook) { saveFinished_ = std::move(hook); }
+    void Saved(const SaveOutcome& outcome) override;
+
+    // The recent-files lists, as shown in their submenus and stored.
+    const RecentFiles& Recent() const { return recent_; }
+    void AddRecentWrite(const QString& path) override;
+    void ClearRecent(RecentList which) override;
+    // The submenu of a list ("&Recent Reads", "Recent Writes").
+    QMenu* RecentMenu(RecentList which) const { return recentMenus_[which == RecentList::Reads ? 0 : 1]; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +117,12 @@ private:
     void RestoreSnapshotAt(int slot);
     void DeleteSnapshotAt(int slot);
     void SetStatusPart(int part, const QString& text);
+    // Puts path (made absolute) at the head of a list, stores both lists, rebuilds the submenu.
+    void AddRecent(RecentList which, const QString& path);
+    // The list's entries above its "&Clear List", then the separator.
+    void RebuildRecentMenu(RecentList which);
+    // A recent entry's command: opens its path unless a load runs.
+    void OpenRecentEntry(int command);
     void ShowDropRefusal(const QUrl& url);
 
     void PollJob();
@@ -137,6 +156,10 @@ private:
     LoadJob job_;
     LoadFinishedHook loadFinished_;
     ImageLoadedHook imageLoaded_;
+    SaveFinishedHook saveFinished_;
+    RecentFiles recent_;
+    QMenu* recentMenus_[2] = {nullptr, nullptr};
+    std::vector<QAction*> recentActions_[2];  // the entries and the separator of each submenu
     QTimer pollTimer_;
     QPointer<LoadingBox> loadingBox_;
     bool windowReady_ = false;

@@ -139,6 +139,17 @@ void WriteText(const QString& name, const std::string& text)
     OpenStore()->setValue(name, QString::fromStdString(text));
 }
 
+bool ReadPathText(const QString& name, std::string& text)
+{
+    text.clear();
+    const QVariant value = OpenStore()->value(name);
+    if (!value.isValid()) return false;
+    // A path with commas that was edited by hand reads back as a list: it is one path.
+    const QString stored = value.typeId() == QMetaType::QStringList ? value.toStringList().join(',') : value.toString();
+    text = stored.toStdString();
+    return true;
+}
+
 void ReadAll(Settings& settings)
 {
     const Settings defaults = DefaultSettings();

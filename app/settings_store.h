@@ -19,6 +19,8 @@ void WriteInt(const QString& name, int value);
 // False (and text empty) when the key is missing; at most 255 characters are kept.
 bool ReadText(const QString& name, std::string& text);
 void WriteText(const QString& name, const std::string& text);
+// A text kept whole, however long (a file path); false (and text empty) when the key is missing.
+bool ReadPathText(const QString& name, std::string& text);
 
 // Reads every setting into the record, applying defaults and conversions.
 void ReadAll(Settings& settings);

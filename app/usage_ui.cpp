@@ -131,6 +131,14 @@ void UsageSession::Attach(MainWindow& window)
         ReportImageLoad(client_, settings_, outcome.success, ImageFormatName(outcome.format), outcome.start,
                         outcome.width, outcome.height);
     });
+    window.SetSaveFinishedHook([this](const SaveOutcome& outcome) {
+        if (outcome.kind == SaveOutcome::Kind::Model) {
+            ReportModelSave(client_, settings_, outcome.success, outcome.model, outcome.formatName.c_str(), outcome.start);
+        } else {
+            ReportImageSave(client_, settings_, outcome.success, outcome.formatName.c_str(), outcome.start,
+                            outcome.width, outcome.height);
+        }
+    });
     turnTimer_.start();
 }
 

@@ -1,6 +1,7 @@
 // The program's side of the usage reports: the start, install and close reports around the run,
-// the open3d report after every finished load, and the per-turn duties with their boxes (server
-// message, update offer, download status, failure and install prompts).
+// the open3d report after every finished load, the save3d and save2d reports after every save and
+// picture export, and the per-turn duties with their boxes (server message, update offer, download
+// status, failure and install prompts).
 #pragma once
 
 #include <QObject>
@@ -29,8 +30,8 @@ public:
     void SendInstallReportIfFlagged();
     // The start report; sent whether or not usage reporting is on.
     void StartStartReport();
-    // Reports every finished load of the window and runs the per-turn duties every 50 ms, with
-    // the window owning the boxes.
+    // Reports every finished load and save of the window and runs the per-turn duties every 50 ms,
+    // with the window owning the boxes.
     void Attach(MainWindow& window);
     // At exit, when usage reporting is on: the close report, on this thread.
     void SendCloseReport();

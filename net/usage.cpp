@@ -432,6 +432,37 @@ void ReportImageLoad(UsageClient& client, const Settings& settings, bool success
     client.ReportEvent(UsageEventKind::Open2d, event);
 }
 
+void ReportModelSave(UsageClient& client, const Settings& settings, bool success, const Model* model,
+                     const char* formatName, std::time_t saveStart)
+{
+    if (!settings.enable_BE_stats) return;
+    UsageEvent event;
+    event.success = success ? 1 : 0;
+    event.SetType(formatName);
+    event.time = static_cast<int32_t>(std::time(nullptr) - saveStart);
+    if (success && model) {
+        event.a = model->SubMeshCount();
+        event.b = static_cast<int32_t>(TotalVertices(*model));
+        event.c = static_cast<int32_t>(TotalFaces(*model));
+        event.d = model->TextureCount();
+        event.e = model->MaterialCount();
+    }
+    client.ReportEvent(UsageEventKind::Save3d, event);
+}
+
+void ReportImageSave(UsageClient& client, const Settings& settings, bool success, const char* formatName,
+                     std::time_t saveStart, int32_t width, int32_t height)
+{
+    if (!settings.enable_BE_stats) return;
+    UsageEvent event;
+    event.success = success ? 1 : 0;
+    event.SetType(formatName);
+    event.time = static_cast<int32_t>(std::time(nullptr) - saveStart);
+    event.a = success ? width : 0;
+    event.b = success ? height : 0;
+    client.ReportEvent(UsageEventKind::Save2d, event);
+}
+
 void ReportCloseWhenEnabled(UsageClient& client, const Settings& settings)
 {
     if (settings.enable_BE_stats) client.ReportClose();

@@ -147,6 +147,14 @@ void ReportModelLoad(UsageClient& client, const Settings& settings, const Model*
 // when it was not read).
 void ReportImageLoad(UsageClient& client, const Settings& settings, bool success, const char* formatName,
                      std::time_t loadStart, int32_t width, int32_t height);
+// save3d for a finished model save, when usage reporting is on: success 1 with the written
+// model's counts, or 0 with zero counts; the written format's name; the time from saveStart.
+void ReportModelSave(UsageClient& client, const Settings& settings, bool success, const Model* model,
+                     const char* formatName, std::time_t saveStart);
+// save2d for a finished picture export, when usage reporting is on: success 1 or 0, the image
+// format's name, the time from saveStart, the picture's size (zeros when it was not written).
+void ReportImageSave(UsageClient& client, const Settings& settings, bool success, const char* formatName,
+                     std::time_t saveStart, int32_t width, int32_t height);
 // The close report, when usage reporting is on.
 void ReportCloseWhenEnabled(UsageClient& client, const Settings& settings);
 

@@ -12,7 +12,7 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libegl-dev libegl1-mesa-dev
   xvfb xauth x11-apps x11-utils imagemagick openbox python3
   desktop-file-utils shared-mime-info dpkg-dev
-  poppler-utils
+  poppler-utils xclip
   assimp-utils
 )
 

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "app/recent_files.h"
+#include "app/saving.h"
 #include "core/model.h"
 #include "core/settings.h"
 
@@ -55,6 +57,12 @@ public:
     virtual HtmlExportOptions& HtmlOptions() = 0;
     // A background or texture-map image was read (or failed to be): the open2d report.
     virtual void ImageLoaded(const ImageLoadOutcome& outcome) = 0;
+    // A file was written: it heads the recent writes, which are stored and shown at once.
+    virtual void AddRecentWrite(const QString& path) = 0;
+    // Empties a recent-files list, stores both lists and rebuilds the list's submenu.
+    virtual void ClearRecent(RecentList which) = 0;
+    // A save or image export finished (or failed): the save reports.
+    virtual void Saved(const SaveOutcome& outcome) = 0;
 
     Viewer& viewer() const;
     // Runs work with the view's GL context current.

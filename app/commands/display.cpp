@@ -1,14 +1,19 @@
 // The Display menu.
 #include <GL/gl.h>
 
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include "app/commands/handlers.h"
 #include "app/eye_filter_dialog.h"
+#include "app/dialogs.h"
 #include "app/image_chooser.h"
+#include "app/print_view.h"
 #include "app/view_widget.h"
 #include "viewer/camera.h"
+#include "viewer/capture.h"
 #include "viewer/snapshots.h"
 #include "viewer/viewer.h"
 
@@ -31,6 +36,20 @@ FilterImageSource FilterImageChooser(CommandContext& context)
 }
 
 }  // namespace
+
+void CopyToClipboard(CommandContext& context, const CommandRow&)
+{
+    std::unique_ptr<Texture> picture;
+    context.WithGl([&] { picture = CaptureView(context.viewer()); });
+    // The capture drew into the view's surface without thumbnails: draw it whole again.
+    context.Repaint();
+    if (!picture) {
+        ShowError(context.Window(), "The picture could not be read from the view.");
+        return;
+    }
+    // An image on the clipboard: other programs paste it as a picture (image/png and the like).
+    QGuiApplication::clipboard()->setImage(PictureImage(*picture));
+}
 
 void ResetView(CommandContext& context, const CommandRow&)
 {

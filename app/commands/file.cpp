@@ -1,6 +1,10 @@
 // The File menu.
+#include <QFile>
 #include <QFileInfo>
 #include <QWidget>
+
+#include <algorithm>
+#include <optional>
 
 #include "app/commands/handlers.h"
 #include "app/choosers.h"
@@ -9,6 +13,11 @@
 #include "app/view_widget.h"
 #include "viewer/html_export.h"
 #include "app/print_view.h"
+#include "app/saving.h"
+#include "image/image_writer.h"
+#include "load/save.h"
+#include "viewer/capture.h"
+#include "viewer/scene_record.h"
 
 namespace solvane::commands {
 
@@ -20,6 +29,75 @@ void Open(CommandContext& context, const CommandRow&)
     if (path && !context.LoadRunning()) context.StartModelLoad(*path);
 }
 
+void SaveAs(CommandContext& context, const CommandRow&)
+{
+    if (context.LoadRunning()) return;
+    const Model* model = context.CurrentModel();
+    if (!model) return;
+    const auto chosen = ChooseModelToSave(context.Window(), context.CurrentPath(), model->formatId);
+    // The chooser runs its own loop: a load may have started meanwhile (a drop).
+    if (!chosen || context.LoadRunning() || context.CurrentModel() != model) return;
+    const auto rows = SaveChooserRows();
+    const WriterEntry& entry = rows[std::min<size_t>(static_cast<size_t>(chosen->row), rows.size() - 1)];
+
+    // A scene file keeps the view as it is now.
+    std::optional<SceneRecord> scene;
+    if (entry.withScene) scene = CaptureSceneRecord(context.viewer(), context.settings());
+    const std::string path = QFile::encodeName(chosen->path).toStdString();
+    SaveOutcome outcome;
+    outcome.kind = SaveOutcome::Kind::Model;
+    outcome.formatName = entry.reportName;
+    outcome.start = std::time(nullptr);
+    outcome.model = model;
+    SaveContext save;
+    outcome.success = RunWriter(context.Window(), save, [&](SaveContext& ctx) {
+        return SaveModelFile(*model, path, entry, ctx, scene ? &*scene : nullptr);
+    });
+    if (outcome.success) {
+        context.AddRecentWrite(chosen->path);
+    } else {
+        ShowError(context.Window(), save.error.empty() ? QString("The file could not be written: %1").arg(chosen->path)
+                                                       : QString::fromStdString(save.error));
+    }
+    context.Saved(outcome);
+}
+
+// The view's picture at the window's size, in the chosen row's format, behind the saving box.
+void ExportImage(CommandContext& context, const CommandRow&)
+{
+    const auto chosen = ChooseImageToExport(context.Window(), context.CurrentPath());
+    if (!chosen) return;
+    std::unique_ptr<Texture> picture;
+    context.WithGl([&] { picture = CaptureView(context.viewer()); });
+    // The capture drew into the view's surface without thumbnails: draw it whole again.
+    context.Repaint();
+    if (!picture) {
+        ShowError(context.Window(), "The picture could not be read from the view.");
+        return;
+    }
+    const ImageWriterRow& row = kImageWriterRows[std::clamp<size_t>(static_cast<size_t>(std::max(chosen->row, 0)), 0,
+                                                                    kImageWriterRows.size() - 1)];
+    const std::string path = QFile::encodeName(chosen->path).toStdString();
+    SaveOutcome outcome;
+    outcome.kind = SaveOutcome::Kind::Image;
+    outcome.formatName = row.formatName;
+    outcome.start = std::time(nullptr);
+    const ImageRows rows{picture->pixels.data(), picture->width, picture->height, true};
+    SaveContext save;
+    outcome.success = RunWriter(context.Window(), save, [&](SaveContext& ctx) {
+        return WriteImageRows(rows, path, row.type, ImageWriteOptions(), ctx);
+    });
+    if (outcome.success) {
+        outcome.width = picture->width;
+        outcome.height = picture->height;
+        context.AddRecentWrite(chosen->path);
+    } else {
+        ShowError(context.Window(), save.error.empty() ? QString("The file could not be written: %1").arg(chosen->path)
+                                                       : QString::fromStdString(save.error));
+    }
+    context.Saved(outcome);
+}
+
 void Close(CommandContext& context, const CommandRow&)
 {
     context.CloseModel();
@@ -28,6 +106,16 @@ void Close(CommandContext& context, const CommandRow&)
 void ExportToPrinter(CommandContext& context, const CommandRow&)
 {
     PrintView(context.Window(), context.View());
+}
+
+void ClearRecentReads(CommandContext& context, const CommandRow&)
+{
+    context.ClearRecent(RecentList::Reads);
+}
+
+void ClearRecentWrites(CommandContext& context, const CommandRow&)
+{
+    context.ClearRecent(RecentList::Writes);
 }
 
 void Quit(CommandContext& context, const CommandRow&)

@@ -13,11 +13,16 @@ void Open(CommandContext& context, const CommandRow& row);
 void Close(CommandContext& context, const CommandRow& row);
 void Quit(CommandContext& context, const CommandRow& row);
 void ExportHtml(CommandContext& context, const CommandRow& row);
+void ExportImage(CommandContext& context, const CommandRow& row);
 void FileBrowser(CommandContext& context, const CommandRow& row);
 void FileInfo(CommandContext& context, const CommandRow& row);
 void ExportToPrinter(CommandContext& context, const CommandRow& row);
+void SaveAs(CommandContext& context, const CommandRow& row);
+void ClearRecentReads(CommandContext& context, const CommandRow& row);
+void ClearRecentWrites(CommandContext& context, const CommandRow& row);
 
 // Display (display.cpp)
+void CopyToClipboard(CommandContext& context, const CommandRow& row);
 void ResetView(CommandContext& context, const CommandRow& row);
 void DisplayMode(CommandContext& context, const CommandRow& row);
 void Lighting(CommandContext& context, const CommandRow& row);

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 
 #include "app/choosers.h"
+#include "load/save.h"
 #include "tests/gui/gui_support.h"
 
 namespace solvane {
@@ -84,6 +85,15 @@ Result Drive(const std::function<Result()>& run, Shown* shown, const QString& na
     return result;
 }
 
+// The save chooser's row of a writer, by its key; -1 when the table has no such row.
+int SaveRow(const char* name)
+{
+    const WriterEntry* entry = FindWriter(name);
+    const auto rows = SaveChooserRows();
+    if (!entry || entry < rows.data() || entry >= rows.data() + rows.size()) return -1;
+    return static_cast<int>(entry - rows.data());
+}
+
 QStringList Labels(const ChooserSetup& setup)
 {
     QStringList labels;
@@ -123,7 +133,7 @@ TEST(ChoosersGui, OpenModelOffersEveryFormatAndNeedsAnExistingFile)
 
 TEST(ChoosersGui, SaveModelRowsAreTheEighteenWrittenFormats)
 {
-    const ChooserSetup setup = SaveModelChooser("/models/teapot.obj");
+    const ChooserSetup setup = SaveModelChooser("/models/teapot.obj", Format::Obj);
     EXPECT_EQ(Labels(setup), QStringList({
                                 "(.svs) Solvane Scene | *.svs",
                                 "(.svo) Solvane Object | *.svo",
@@ -144,33 +154,29 @@ TEST(ChoosersGui, SaveModelRowsAreTheEighteenWrittenFormats)
                                 "(.x) DirectX Binary Model | *.x",
                                 "(.x) DirectX ASCII Model | *.x",
                             }));
-    EXPECT_EQ(static_cast<int>(setup.rows.size()), kSaveModelRowCount);
-    EXPECT_EQ(setup.rows[static_cast<int>(SaveModelRow::DirectXText)].label, "(.x) DirectX ASCII Model");
-    EXPECT_EQ(setup.rows[static_cast<int>(SaveModelRow::Obj)].patterns, "*.obj");
+    // Each row is its writer's: a chosen row always writes the format it names.
+    ASSERT_EQ(setup.rows.size(), SaveChooserRows().size());
+    EXPECT_EQ(setup.rows[SaveRow("x-ascii")].label, "(.x) DirectX ASCII Model");
+    EXPECT_EQ(setup.rows[SaveRow("obj")].patterns, "*.obj");
 }
 
-// The row of the loaded file's format where the list has one, by the extension of its name.
+// The row of the loaded model's format where the list has one; the rest start on the scene row.
 TEST(ChoosersGui, SaveModelPreselectsTheLoadedFormatsRow)
 {
     const struct {
-        const char* path;
-        SaveModelRow row;
+        FormatId format;
+        const char* row;
     } cases[] = {
-        {"/m/teapot.3ds", SaveModelRow::Studio3ds},  {"/m/TEAPOT.COB", SaveModelRow::Cob},
-        {"/m/a.dxf", SaveModelRow::Dxf},             {"/m/a.lwo", SaveModelRow::Lwo},
-        {"/m/a.mdl", SaveModelRow::Mdl},             {"/m/a.md2", SaveModelRow::Md2},
-        {"/m/a.md3", SaveModelRow::Md3},             {"/m/a.nff", SaveModelRow::Nff},
-        {"/m/a.Obj", SaveModelRow::Obj},             {"/m/a.off", SaveModelRow::Off},
-        {"/m/a.ply", SaveModelRow::Ply},             {"/m/a.vtk", SaveModelRow::Vtk},
-        {"/m/ship.x", SaveModelRow::DirectXBinary},  {"/m/a.3d2", SaveModelRow::Stereo3d2},
-        // Formats without a row of their own start on the scene row.
-        {"/m/a.svo", SaveModelRow::Svs},             {"/m/a.pro", SaveModelRow::Svs},
-        {"/m/a.3dm", SaveModelRow::Svs},             {"/m/a.prj", SaveModelRow::Svs},
-        {"/m/noextension", SaveModelRow::Svs},       {"/m/folder.obj/model", SaveModelRow::Svs},
-        {"/m/a.tar.obj", SaveModelRow::Obj},
+        {Format::Studio3ds, "3ds"}, {Format::TrueSpace, "cob"}, {Format::Dxf, "dxf"}, {Format::LightWave, "lwo"},
+        {Format::Mdl, "mdl"},       {Format::Md2, "md2"},       {Format::Md3, "md3"}, {Format::Nff, "nff"},
+        {Format::Obj, "obj"},       {Format::Off, "off"},       {Format::Ply, "ply"}, {Format::Vtk, "vtk"},
+        {Format::DirectX, "x"},     {Format::StereoCad, "3d2"},
+        // Formats without a row of their own, and none at all.
+        {Format::Solvane, "svs"},   {Format::PowerRender, "svs"}, {Format::Rhino, "svs"}, {Format::L3d, "svs"},
+        {Format::Unknown, "svs"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SaveModelChooser(c.path).selectedRow, static_cast<int>(c.row)) << c.path;
+        EXPECT_EQ(SaveModelChooser("/m/model", c.format).selectedRow, SaveRow(c.row)) << c.row;
     }
     EXPECT_EQ(PathWithoutExtension("/m/folder.obj/model"), "/m/folder.obj/model");
     EXPECT_EQ(PathWithoutExtension("/m/a.tar.obj"), "/m/a.tar");
@@ -184,7 +190,8 @@ TEST(ChoosersGui, SaveModelStartsFromTheModelsNameAndFollowsTheRow)
     const QString folder = QString::fromStdString(dir.Path().string());
     const QString current = folder + "/teapot.3ds";
     Shown shown;
-    auto chosen = Drive<std::optional<ChosenFile>>([&] { return ChooseModelToSave(nullptr, current); }, &shown, "=");
+    auto chosen = Drive<std::optional<ChosenFile>>(
+        [&] { return ChooseModelToSave(nullptr, current, Format::Studio3ds); }, &shown, "=");
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(shown.title, "Solvane Save 3D File");
     EXPECT_EQ(shown.name, "teapot");
@@ -193,31 +200,31 @@ TEST(ChoosersGui, SaveModelStartsFromTheModelsNameAndFollowsTheRow)
     EXPECT_FALSE(shown.native);
     EXPECT_TRUE(shown.confirmsOverwrite);
     EXPECT_TRUE(shown.resizable);
-    EXPECT_EQ(shown.filters.size(), kSaveModelRowCount);
+    EXPECT_EQ(shown.filters.size(), static_cast<qsizetype>(SaveChooserRows().size()));
     EXPECT_EQ(shown.selectedFilter, "(.3ds) 3D Studio Object");
     EXPECT_EQ(chosen->path, folder + "/teapot.3ds");
-    EXPECT_EQ(chosen->row, static_cast<int>(SaveModelRow::Studio3ds));
+    EXPECT_EQ(chosen->row, SaveRow("3ds"));
 
     // Typed "copy.3ds", then the OBJ row: the name follows it.
     ModalDriver driver([&](QWidget* modal) {
         auto* dialog = static_cast<QFileDialog*>(modal);
         NameEdit(dialog)->setText("copy.3ds");
-        PickRow(dialog, static_cast<int>(SaveModelRow::Obj));
+        PickRow(dialog, SaveRow("obj"));
         shown.name = NameEdit(dialog)->text();
         static_cast<QDialog*>(dialog)->accept();
     }, IsA("QFileDialog"));
-    chosen = ChooseModelToSave(nullptr, current);
+    chosen = ChooseModelToSave(nullptr, current, Format::Studio3ds);
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(shown.name, "copy.obj");
-    EXPECT_EQ(chosen->row, static_cast<int>(SaveModelRow::Obj));
+    EXPECT_EQ(chosen->row, SaveRow("obj"));
     EXPECT_EQ(chosen->path, folder + "/copy.obj");
 
     // Of the two DirectX rows the one picked comes back.
-    chosen = Drive<std::optional<ChosenFile>>([&] { return ChooseModelToSave(nullptr, folder + "/ship.x"); }, &shown,
-                                              "ship.x", static_cast<int>(SaveModelRow::DirectXText));
+    chosen = Drive<std::optional<ChosenFile>>([&] { return ChooseModelToSave(nullptr, folder + "/ship.x", Format::DirectX); }, &shown,
+                                              "ship.x", SaveRow("x-ascii"));
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(shown.selectedFilter, "(.x) DirectX Binary Model");
-    EXPECT_EQ(chosen->row, static_cast<int>(SaveModelRow::DirectXText));
+    EXPECT_EQ(chosen->row, SaveRow("x-ascii"));
     EXPECT_EQ(chosen->path, folder + "/ship.x");
 }
 
@@ -345,7 +352,7 @@ TEST(ChoosersGui, SaveChoosersAskBeforeReplacingAFile)
         std::function<std::optional<ChosenFile>()> run;
         const char* name;
     } cases[] = {
-        {[&] { return ChooseModelToSave(nullptr, folder + "/old.obj"); }, "old.obj"},
+        {[&] { return ChooseModelToSave(nullptr, folder + "/old.obj", Format::Obj); }, "old.obj"},
         {[&] { return ChooseWebPageToSave(nullptr, folder + "/old.obj"); }, "old.htm"},
         {[&] { return ChooseImageToExport(nullptr, folder + "/old.obj"); }, "old.bmp"},
     };
@@ -386,7 +393,7 @@ TEST(ChoosersGui, CancelledChoosersReturnNothing)
     Shown shown;
     const QString name;  // empty: cancel
     EXPECT_FALSE(Drive<std::optional<QString>>([] { return ChooseModelToOpen(nullptr, QString()); }, &shown, name));
-    EXPECT_FALSE(Drive<std::optional<ChosenFile>>([] { return ChooseModelToSave(nullptr, "/m/a.obj"); }, &shown, name));
+    EXPECT_FALSE(Drive<std::optional<ChosenFile>>([] { return ChooseModelToSave(nullptr, "/m/a.obj", Format::Obj); }, &shown, name));
     EXPECT_FALSE(Drive<std::optional<ChosenFile>>([] { return ChooseWebPageToSave(nullptr, "/m/a.obj"); }, &shown, name));
     EXPECT_FALSE(Drive<std::optional<ChosenFile>>([] { return ChooseImageToExport(nullptr, ""); }, &shown, name));
     EXPECT_FALSE(Drive<std::optional<QString>>([] { return ChooseAnyFile(nullptr); }, &shown, name));

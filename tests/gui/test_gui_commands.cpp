@@ -105,9 +105,11 @@ TEST(CommandsGui, MenusAndToolBandFollowTheTable)
     QStringList menus;
     for (const QAction* top : s.window->menuBar()->actions()) menus << top->text() + ": " + MenuLayout(top->menu());
     EXPECT_EQ(menus, QStringList({
-                         "&File: &Open... | &Close | - | Export HTML... | Export To Printer... | - | "
+                         "&File: &Recent Reads> | Recent Writes> | - | &Open... | &Save As... | &Close | - | "
+                         "Export 2D Image... | Export HTML... | Export To Printer... | - | "
                          "Open File Browser... | Open 3D File Info... | - | &Quit",
-                         "&Display: Reset View | Take Scene Snapshot | Clear All Snapshots | - | Solid | Wireframe | "
+                         "&Display: Copy to Clipboard | - | Reset View | Take Scene Snapshot | Clear All Snapshots | - | "
+                         "Solid | Wireframe | "
                          "Hidden Lines Removed | - | Lighting On | Texturing On | Culling On | - | Model's Axes | "
                          "Pivot Point | Bounding Box | Eye Filter...",
                          "Scene: Background Color... | Background Texture... | - | Depth Cueing> | "
