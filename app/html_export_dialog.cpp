@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 #include "app/choosers.h"
 #include "app/dialogs.h"
+#include "core/saturating.h"
 
 namespace solvane {
 namespace {
@@ -27,7 +29,7 @@ std::array<int, 3> ToBytes(const std::array<float, 3>& color)
 {
     // Each component x 255, truncated: the chooser's 8-bit channels come back as they were.
     std::array<int, 3> rgb{};
-    for (int k = 0; k < 3; ++k) rgb[k] = static_cast<int>(color[k] * 255.0f);
+    for (int k = 0; k < 3; ++k) rgb[k] = std::clamp(TruncateToInt(color[k] * 255.0f), 0, 255);
     return rgb;
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/format_id.h"
+#include "core/saturating.h"
 
 namespace solvane {
 namespace {
@@ -24,7 +25,7 @@ std::string Fixed2(double value)
 // product of a float and 255 is exact in double precision, so the truncation is of the exact value.
 int Times255(float value)
 {
-    return static_cast<int>(static_cast<double>(value) * 255.0);
+    return TruncateToInt(static_cast<double>(value) * 255.0);
 }
 
 class ReportText {

@@ -2,6 +2,7 @@
 // flags, textures and vertices, names holding the line-end marks, long and short paths.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "core/format_id.h"
@@ -174,6 +175,18 @@ TEST(ModelReport, EachFlagAloneBringsItsLine)
         EXPECT_NE(initial.find(std::string("            Red\r\n") + c.initialLine + "  TEXTURES: 2"), std::string::npos)
             << initial;
     }
+}
+
+// A file may hold any float: values far outside 0..1 print at int's ends and NaN as 0, never
+// through an overflowing conversion.
+TEST(ModelReport, ValuesBeyondIntsRangePrintAtItsEnds)
+{
+    auto model = FlaggedModel();
+    model->materials[0].color = {1e16f, -1e16f, std::numeric_limits<float>::quiet_NaN()};
+    model->materials[0].transparency = 3e9f;
+    const std::string refresh = BuildModelReport(model.get(), "/no/such/ship.3ds", ReportForm::Refresh);
+    EXPECT_NE(refresh.find("               COLOR: (2147483647, -2147483648, 0)\r\n"), std::string::npos) << refresh;
+    EXPECT_NE(refresh.find("               TRANS: 2147483647\r\n"), std::string::npos) << refresh;
 }
 
 // Without vertices there is no box: the extent and centre lines are left out. A path without a

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/format_id.h"
+#include "core/saturating.h"
 #include "core/utf8_text.h"
 #include "load/model_report.h"
 #include "viewer/headless_context.h"
@@ -115,7 +116,7 @@ std::string HexColor(const std::array<int, 3>& rgb)
 std::array<int, 3> Rgb255(const std::array<float, 3>& color)
 {
     std::array<int, 3> rgb{};
-    for (int k = 0; k < 3; ++k) rgb[k] = std::clamp(static_cast<int>(static_cast<double>(color[k]) * 255.0), 0, 255);
+    for (int k = 0; k < 3; ++k) rgb[k] = std::clamp(TruncateToInt(static_cast<double>(color[k]) * 255.0), 0, 255);
     return rgb;
 }
 
