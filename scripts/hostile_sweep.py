@@ -67,7 +67,8 @@ SWEEPS = [
     Sweep("thumbnail", MODEL, ["thumbnail", "--size", "64", "{inputs}", "{out}.png"], json=False, default=False),
 ]
 # Every model writer writes every damaged model that still loads; a new writer joins with its name.
-WRITER_FORMATS = ["svs", "svo", "3d2", "dxf", "mdl", "nff", "off", "ply", "vtk", "stl"]
+WRITER_FORMATS = ["svs", "svo", "3d2", "3ds", "cob", "dxf", "lwo", "mdl", "md2", "md3", "nff", "obj", "off", "ply", "pro",
+                  "vtk", "x", "x-ascii", "stl", "glb"]
 SWEEPS += [Sweep("convert-" + name, MODEL, ["convert", "--to", name, "--out-dir", "{out}", "{inputs}"], batch=20,
                  json=False) for name in WRITER_FORMATS]
 
