@@ -188,15 +188,7 @@ bool WriteCobFile(const Model& model, const std::string& path, SaveContext& ctx)
     chunks.Begin("END ", 0, 1, 0);
     chunks.End();
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace solvane

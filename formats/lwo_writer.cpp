@@ -187,15 +187,7 @@ bool WriteLwoFile(const Model& model, const std::string& path, SaveContext& ctx)
     }
     out.PatchBE32(4, static_cast<uint32_t>(out.Tell() - 8));
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace solvane

@@ -463,4 +463,17 @@ void TextureFiles::Remove()
     written_.clear();
 }
 
+bool TextureFiles::WriteAndFinish(WriterOutput& out, SaveContext& ctx)
+{
+    if (!Write(ctx)) {
+        out.Abandon();
+        return false;
+    }
+    if (!out.Finish()) {
+        Remove();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace solvane

@@ -136,6 +136,9 @@ public:
     bool Write(SaveContext& ctx);
     // Removes the files Write wrote (after the model file itself failed).
     void Remove();
+    // Ends a save: writes the textures, then finishes the model file. On failure the model file
+    // (abandoned) and the textures written are removed and false is returned with ctx.error set.
+    bool WriteAndFinish(WriterOutput& out, SaveContext& ctx);
 
 private:
     const Model& model_;

@@ -173,13 +173,7 @@ bool WriteObjFile(const Model& model, const std::string& path, SaveContext& ctx)
         }
         base += mesh.VertexCount();
     }
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        std::remove(libraryPath.c_str());
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
+    if (!textures.WriteAndFinish(out, ctx)) {
         std::remove(libraryPath.c_str());
         return false;
     }

@@ -145,15 +145,7 @@ bool WriteProFile(const Model& model, const std::string& path, SaveContext& ctx)
     }
     chunks.End();  // main
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace solvane

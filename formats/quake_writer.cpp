@@ -244,15 +244,7 @@ bool WriteMd2File(const Model& model, const std::string& path, SaveContext& ctx)
     }
     out.LE32(0);
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 // ---- MD3 ----------------------------------------------------------------------------------------
@@ -439,15 +431,7 @@ bool WriteMd3File(const Model& model, const std::string& path, SaveContext& ctx)
     }
     out.PatchLE32(endAt, static_cast<uint32_t>(out.Tell()));
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace solvane

@@ -242,15 +242,7 @@ bool Write3dsFile(const Model& model, const std::string& path, SaveContext& ctx)
     chunks.End();  // editor
     chunks.End();  // main
 
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace solvane

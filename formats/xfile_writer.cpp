@@ -298,15 +298,7 @@ bool WriteX(const Model& model, const std::string& path, bool binary, SaveContex
     if (!out.Open(path)) return false;
     if (binary) WriteBinary(out, scene);
     else WriteText(out, scene);
-    if (!textures.Write(ctx)) {
-        out.Abandon();
-        return false;
-    }
-    if (!out.Finish()) {
-        textures.Remove();
-        return false;
-    }
-    return true;
+    return textures.WriteAndFinish(out, ctx);
 }
 
 }  // namespace
