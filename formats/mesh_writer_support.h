@@ -1,5 +1,6 @@
 // Shared pieces of the model writers: the limit message, colours of faces, fan triangles, the
-// combined counts of formats that hold one mesh, and a progress estimate for text files.
+// combined counts and faces of formats that hold one mesh, numbers and faces as text, and a
+// progress estimate for text files.
 #pragma once
 
 #include <algorithm>
@@ -88,6 +89,43 @@ inline CombinedCounts CountCombined(const Model& model)
     }
     if (counts.vertices == 0) counts.allNormals = false;
     return counts;
+}
+
+// Writes three numbers separated by blanks (no line end).
+inline void WriteTriple(WriterOutput& out, const float* values)
+{
+    out.Float(values[0]);
+    out.Byte(' ');
+    out.Float(values[1]);
+    out.Byte(' ');
+    out.Float(values[2]);
+}
+
+// Writes a face as its corner count followed by its corner indices plus base, separated by blanks
+// (no line end).
+inline void WriteCountedFace(WriterOutput& out, const SubMesh& mesh, int32_t face, int64_t base)
+{
+    const int corners = mesh.FaceCorners(face);
+    out.Int(corners);
+    const uint32_t* indices = mesh.FaceIndices(face);
+    for (int k = 0; k < corners; ++k) {
+        out.Byte(' ');
+        out.Int(base + indices[k]);
+    }
+}
+
+// Calls visit(mesh, face, base) for every face with corners of every sub-mesh, in order; base is
+// the number of the sub-mesh's first vertex in the one mesh the sub-meshes make together.
+template <typename Visit>
+void ForEachCombinedFace(const Model& model, Visit&& visit)
+{
+    int64_t base = 0;
+    for (const SubMesh& mesh : model.subMeshes) {
+        for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
+            if (mesh.FaceCorners(f) > 0) visit(mesh, f, base);
+        }
+        base += mesh.VertexCount();
+    }
 }
 
 // Rough size of a text file of this many numbers, for the save's progress.

@@ -73,16 +73,10 @@ bool WriteNffFile(const Model& model, const std::string& path, SaveContext& ctx)
         out.Byte('\n');
         const bool normals = !mesh.normals.empty();
         for (size_t i = 0; i < mesh.vertices.size(); i += 3) {
-            for (int k = 0; k < 3; ++k) {
-                if (k) out.Byte(' ');
-                out.Float(mesh.vertices[i + static_cast<size_t>(k)]);
-            }
+            WriteTriple(out, &mesh.vertices[i]);
             if (normals) {
-                out.Text(" norm");
-                for (int k = 0; k < 3; ++k) {
-                    out.Byte(' ');
-                    out.Float(mesh.normals[i + static_cast<size_t>(k)]);
-                }
+                out.Text(" norm ");
+                WriteTriple(out, &mesh.normals[i]);
             }
             out.Byte('\n');
         }
@@ -91,14 +85,8 @@ bool WriteNffFile(const Model& model, const std::string& path, SaveContext& ctx)
         out.Int(polygons);
         out.Byte('\n');
         for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
-            const int corners = mesh.FaceCorners(f);
-            if (corners == 0) continue;
-            out.Int(corners);
-            const uint32_t* indices = mesh.FaceIndices(f);
-            for (int k = 0; k < corners; ++k) {
-                out.Byte(' ');
-                out.Int(indices[k]);
-            }
+            if (mesh.FaceCorners(f) == 0) continue;
+            WriteCountedFace(out, mesh, f, 0);
             std::array<float, 3> colour{1, 1, 1};
             FaceColour(model, mesh, f, colour);
             WriteHexColour(out, colour);

@@ -27,36 +27,19 @@ bool WriteOffFile(const Model& model, const std::string& path, SaveContext& ctx)
     out.Text(" 0\n");
     for (const SubMesh& mesh : model.subMeshes) {
         for (size_t i = 0; i < mesh.vertices.size(); i += 3) {
-            out.Float(mesh.vertices[i]);
-            out.Byte(' ');
-            out.Float(mesh.vertices[i + 1]);
-            out.Byte(' ');
-            out.Float(mesh.vertices[i + 2]);
+            WriteTriple(out, &mesh.vertices[i]);
             out.Byte('\n');
         }
     }
-    int64_t base = 0;
-    for (const SubMesh& mesh : model.subMeshes) {
-        for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
-            const int corners = mesh.FaceCorners(f);
-            if (corners == 0) continue;
-            out.Int(corners);
-            const uint32_t* indices = mesh.FaceIndices(f);
-            for (int k = 0; k < corners; ++k) {
-                out.Byte(' ');
-                out.Int(base + indices[k]);
-            }
-            std::array<float, 3> colour;
-            if (colours && FaceColour(model, mesh, f, colour)) {
-                for (float channel : colour) {
-                    out.Byte(' ');
-                    out.Float(channel);
-                }
-            }
-            out.Byte('\n');
+    ForEachCombinedFace(model, [&](const SubMesh& mesh, int32_t f, int64_t base) {
+        WriteCountedFace(out, mesh, f, base);
+        std::array<float, 3> colour;
+        if (colours && FaceColour(model, mesh, f, colour)) {
+            out.Byte(' ');
+            WriteTriple(out, colour.data());
         }
-        base += mesh.VertexCount();
-    }
+        out.Byte('\n');
+    });
     return out.Finish();
 }
 

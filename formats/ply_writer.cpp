@@ -4,18 +4,6 @@
 #include "formats/ply.h"
 
 namespace solvane {
-namespace {
-
-void WriteTriple(WriterOutput& out, const float* values)
-{
-    out.Float(values[0]);
-    out.Byte(' ');
-    out.Float(values[1]);
-    out.Byte(' ');
-    out.Float(values[2]);
-}
-
-}  // namespace
 
 // ASCII PLY as written (the widely read subset):
 //   ply / format ascii 1.0 / comment / element vertex N / property float x y z [nx ny nz] /
@@ -56,30 +44,19 @@ bool WritePlyFile(const Model& model, const std::string& path, SaveContext& ctx)
             out.Byte('\n');
         }
     }
-    int64_t base = 0;
-    for (const SubMesh& mesh : model.subMeshes) {
-        for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
-            const int corners = mesh.FaceCorners(f);
-            if (corners == 0) continue;
-            out.Int(corners);
-            const uint32_t* indices = mesh.FaceIndices(f);
-            for (int k = 0; k < corners; ++k) {
+    ForEachCombinedFace(model, [&](const SubMesh& mesh, int32_t f, int64_t base) {
+        WriteCountedFace(out, mesh, f, base);
+        if (colours) {
+            // Faces without a coloured material are white, as the viewer draws them.
+            std::array<float, 3> colour{1, 1, 1};
+            FaceColour(model, mesh, f, colour);
+            for (float channel : colour) {
                 out.Byte(' ');
-                out.Int(base + indices[k]);
+                out.Int(ColourByte(channel));
             }
-            if (colours) {
-                // Faces without a coloured material are white, as the viewer draws them.
-                std::array<float, 3> colour{1, 1, 1};
-                FaceColour(model, mesh, f, colour);
-                for (float channel : colour) {
-                    out.Byte(' ');
-                    out.Int(ColourByte(channel));
-                }
-            }
-            out.Byte('\n');
         }
-        base += mesh.VertexCount();
-    }
+        out.Byte('\n');
+    });
     return out.Finish();
 }
 

@@ -6,13 +6,9 @@
 namespace solvane {
 namespace {
 
-void WriteTriple(WriterOutput& out, const float* values)
+void WriteTripleLine(WriterOutput& out, const float* values)
 {
-    out.Float(values[0]);
-    out.Byte(' ');
-    out.Float(values[1]);
-    out.Byte(' ');
-    out.Float(values[2]);
+    WriteTriple(out, values);
     out.Byte('\n');
 }
 
@@ -42,49 +38,35 @@ bool WriteVtkFile(const Model& model, const std::string& path, SaveContext& ctx)
     out.Int(counts.vertices);
     out.Text(" float\n");
     for (const SubMesh& mesh : model.subMeshes) {
-        for (size_t i = 0; i < mesh.vertices.size(); i += 3) WriteTriple(out, &mesh.vertices[i]);
+        for (size_t i = 0; i < mesh.vertices.size(); i += 3) WriteTripleLine(out, &mesh.vertices[i]);
     }
     out.Text("POLYGONS ");
     out.Int(counts.faces);
     out.Byte(' ');
     out.Int(counts.faces + counts.corners);
     out.Byte('\n');
-    int64_t base = 0;
-    for (const SubMesh& mesh : model.subMeshes) {
-        for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
-            const int corners = mesh.FaceCorners(f);
-            if (corners == 0) continue;
-            out.Int(corners);
-            const uint32_t* indices = mesh.FaceIndices(f);
-            for (int k = 0; k < corners; ++k) {
-                out.Byte(' ');
-                out.Int(base + indices[k]);
-            }
-            out.Byte('\n');
-        }
-        base += mesh.VertexCount();
-    }
+    ForEachCombinedFace(model, [&](const SubMesh& mesh, int32_t f, int64_t base) {
+        WriteCountedFace(out, mesh, f, base);
+        out.Byte('\n');
+    });
     if (normals) {
         out.Text("POINT_DATA ");
         out.Int(counts.vertices);
         out.Text("\nNORMALS normals float\n");
         for (const SubMesh& mesh : model.subMeshes) {
-            for (size_t i = 0; i < mesh.normals.size(); i += 3) WriteTriple(out, &mesh.normals[i]);
+            for (size_t i = 0; i < mesh.normals.size(); i += 3) WriteTripleLine(out, &mesh.normals[i]);
         }
     }
     if (colours) {
         out.Text("CELL_DATA ");
         out.Int(counts.faces);
         out.Text("\nCOLOR_SCALARS colour 3\n");
-        for (const SubMesh& mesh : model.subMeshes) {
-            for (int32_t f = 0; f < mesh.FaceCount(); ++f) {
-                if (mesh.FaceCorners(f) == 0) continue;
-                std::array<float, 3> colour{1, 1, 1};
-                FaceColour(model, mesh, f, colour);
-                for (float& channel : colour) channel = ColourByte(channel) / 255.0f;
-                WriteTriple(out, colour.data());
-            }
-        }
+        ForEachCombinedFace(model, [&](const SubMesh& mesh, int32_t f, int64_t) {
+            std::array<float, 3> colour{1, 1, 1};
+            FaceColour(model, mesh, f, colour);
+            for (float& channel : colour) channel = ColourByte(channel) / 255.0f;
+            WriteTripleLine(out, colour.data());
+        });
     }
     return out.Finish();
 }
