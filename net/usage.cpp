@@ -401,35 +401,52 @@ std::string UsageClient::DownloadPath() const
     return shared_->downloadPath;
 }
 
+namespace {
+
+// The outcome of a finished load or save, its format and the seconds it took.
+void SetOutcome(UsageEvent& event, int32_t success, const char* formatName, std::time_t start)
+{
+    event.success = success;
+    event.SetType(formatName);
+    event.time = static_cast<int32_t>(std::time(nullptr) - start);
+}
+
+// The model's sub-mesh, vertex, face, texture and material counts in the event's a..e.
+void SetModelCounts(UsageEvent& event, const Model& model)
+{
+    event.a = model.SubMeshCount();
+    event.b = static_cast<int32_t>(TotalVertices(model));
+    event.c = static_cast<int32_t>(TotalFaces(model));
+    event.d = model.TextureCount();
+    event.e = model.MaterialCount();
+}
+
+void ReportImage(UsageClient& client, UsageEventKind kind, bool success, const char* formatName,
+                 std::time_t start, int32_t width, int32_t height)
+{
+    UsageEvent event;
+    SetOutcome(event, success ? 1 : 0, formatName, start);
+    event.a = success ? width : 0;
+    event.b = success ? height : 0;
+    client.ReportEvent(kind, event);
+}
+
+}  // namespace
+
 void ReportModelLoad(UsageClient& client, const Settings& settings, const Model* model, int32_t resultCode,
                      const char* formatName, std::time_t loadStart)
 {
     if (!settings.enable_BE_stats) return;
     UsageEvent event;
-    event.success = model ? 1 : resultCode;
-    event.SetType(formatName);
-    event.time = static_cast<int32_t>(std::time(nullptr) - loadStart);
-    if (model) {
-        event.a = model->SubMeshCount();
-        event.b = static_cast<int32_t>(TotalVertices(*model));
-        event.c = static_cast<int32_t>(TotalFaces(*model));
-        event.d = model->TextureCount();
-        event.e = model->MaterialCount();
-    }
+    SetOutcome(event, model ? 1 : resultCode, formatName, loadStart);
+    if (model) SetModelCounts(event, *model);
     client.ReportEvent(UsageEventKind::Open3d, event);
 }
 
 void ReportImageLoad(UsageClient& client, const Settings& settings, bool success, const char* formatName,
                      std::time_t loadStart, int32_t width, int32_t height)
 {
-    if (!settings.enable_BE_stats) return;
-    UsageEvent event;
-    event.success = success ? 1 : 0;
-    event.SetType(formatName);
-    event.time = static_cast<int32_t>(std::time(nullptr) - loadStart);
-    event.a = success ? width : 0;
-    event.b = success ? height : 0;
-    client.ReportEvent(UsageEventKind::Open2d, event);
+    if (settings.enable_BE_stats) ReportImage(client, UsageEventKind::Open2d, success, formatName, loadStart, width, height);
 }
 
 void ReportModelSave(UsageClient& client, const Settings& settings, bool success, const Model* model,
@@ -437,30 +454,15 @@ void ReportModelSave(UsageClient& client, const Settings& settings, bool success
 {
     if (!settings.enable_BE_stats) return;
     UsageEvent event;
-    event.success = success ? 1 : 0;
-    event.SetType(formatName);
-    event.time = static_cast<int32_t>(std::time(nullptr) - saveStart);
-    if (success && model) {
-        event.a = model->SubMeshCount();
-        event.b = static_cast<int32_t>(TotalVertices(*model));
-        event.c = static_cast<int32_t>(TotalFaces(*model));
-        event.d = model->TextureCount();
-        event.e = model->MaterialCount();
-    }
+    SetOutcome(event, success ? 1 : 0, formatName, saveStart);
+    if (success && model) SetModelCounts(event, *model);
     client.ReportEvent(UsageEventKind::Save3d, event);
 }
 
 void ReportImageSave(UsageClient& client, const Settings& settings, bool success, const char* formatName,
                      std::time_t saveStart, int32_t width, int32_t height)
 {
-    if (!settings.enable_BE_stats) return;
-    UsageEvent event;
-    event.success = success ? 1 : 0;
-    event.SetType(formatName);
-    event.time = static_cast<int32_t>(std::time(nullptr) - saveStart);
-    event.a = success ? width : 0;
-    event.b = success ? height : 0;
-    client.ReportEvent(UsageEventKind::Save2d, event);
+    if (settings.enable_BE_stats) ReportImage(client, UsageEventKind::Save2d, success, formatName, saveStart, width, height);
 }
 
 void ReportCloseWhenEnabled(UsageClient& client, const Settings& settings)
