@@ -89,16 +89,7 @@ bool RunBackgroundDialog(QWidget* parent, QWidget* mainWindow, int toolBandHeigh
     preview->setChecked(previewTicked);
     layout->addWidget(preview);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK");
-    ok->setObjectName("ok_1");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel");
-    cancel->setObjectName("cancel_2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const auto [ok, cancel] = AddOkCancelRow(layout);
 
     auto show = [&](const BackgroundState& state, bool shown) {
         viewer.SetBackgroundImage(state.image, state.name, state.quality, shown);

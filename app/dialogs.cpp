@@ -114,6 +114,21 @@ void FitTitle(QWidget* dialog)
 
 }  // namespace
 
+OkCancelButtons AddOkCancelRow(QBoxLayout* layout, const char* cancelName, bool okDefault)
+{
+    auto* buttons = new QHBoxLayout;
+    auto* ok = new QPushButton("OK");
+    ok->setObjectName("ok_1");
+    ok->setDefault(okDefault);
+    auto* cancel = new QPushButton("Cancel");
+    cancel->setObjectName(cancelName);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    return {ok, cancel};
+}
+
 void ApplyDialogLook(QWidget* dialog)
 {
     // A palette rather than a style sheet: the style keeps drawing check boxes, radio buttons and
@@ -329,15 +344,7 @@ float RunGammaDialog(QWidget* parent, QWidget* mainWindow, int toolBandHeight, f
     groupLayout->addWidget(value);
     groupLayout->addWidget(preview);
     layout->addWidget(group);
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK");
-    ok->setObjectName("ok_1");
-    auto* cancel = new QPushButton("Cancel");
-    cancel->setObjectName("cancel_2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const auto [ok, cancel] = AddOkCancelRow(layout, "cancel_2", false);
     QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
     QObject::connect(slider, &QSlider::valueChanged, &dialog, [&](int position) {

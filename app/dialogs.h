@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class QBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -21,6 +22,13 @@ namespace solvane {
 // White text on red 25, green 30, blue 43; check boxes, radio buttons and edit fields keep their
 // light base with dark marks. Call it on every dialog of the program.
 void ApplyDialogLook(QWidget* dialog);
+// The row of OK ("ok_1") and Cancel (cancelName) at the right of a dialog's foot, added to layout;
+// OK is the default button when okDefault is set. The caller connects the buttons.
+struct OkCancelButtons {
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+OkCancelButtons AddOkCancelRow(QBoxLayout* layout, const char* cancelName = "cancel_2", bool okDefault = true);
 // Where a parameter dialog's frame puts its bottom-left corner: at the main window's left plus
 // the frame width, and its bottom minus the frame height minus the tool band's height.
 QPoint ParameterDialogCorner(QWidget* mainWindow, int toolBandHeight);

@@ -94,16 +94,7 @@ EyeFilterDialog::EyeFilterDialog(QWidget* parent, Settings& settings, EyeFilter&
     image->addLayout(SliderRow("Image Opacity", imageAlpha_));
     layout->addWidget(imageGroup);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK");
-    ok->setObjectName("ok_1");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel");
-    cancel->setObjectName("cancel_1023");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const auto [ok, cancel] = AddOkCancelRow(layout, "cancel_1023");
 
     ShowImageName();
     ShowWashColour();

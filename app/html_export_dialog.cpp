@@ -163,16 +163,7 @@ bool RunHtmlExportDialog(QWidget* parent, QWidget* mainWindow, int toolBandHeigh
     if (!ModelHasAnimationInfo(model)) forceOff(kNoAnimation);
     if (!ModelHasMaterialInfo(model)) forceOff(kNoMaterials);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton("OK");
-    ok->setObjectName("ok_1");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel");
-    cancel->setObjectName("cancel_2");
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    const auto [ok, cancel] = AddOkCancelRow(layout);
 
     QObject::connect(boxes[kNoImage], &QCheckBox::toggled, &dialog,
                      [&](bool on) { boxes[kSingleImage]->setEnabled(!on); });
