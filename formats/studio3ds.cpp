@@ -12,31 +12,8 @@
 namespace solvane {
 namespace {
 
-// Chunk identifiers (little-endian 16-bit) that the reader acts on; every other chunk is skipped
-// by its length.
-constexpr uint16_t kMainChunk = 0x4D4D;
-constexpr uint16_t kProjectChunk = 0xC23D;
-constexpr uint16_t kEditorChunk = 0x3D3D;
-constexpr uint16_t kMaterialChunk = 0xAFFF;
-constexpr uint16_t kMaterialName = 0xA000;
-constexpr uint16_t kMaterialColor = 0xA010;
-constexpr uint16_t kMaterialDiffuse = 0xA020;
-constexpr uint16_t kMaterialSpecular = 0xA030;
-constexpr uint16_t kMaterialTransparency = 0xA050;
-constexpr uint16_t kTextureMap = 0xA200;
-constexpr uint16_t kReflectionMap = 0xA220;
-constexpr uint16_t kBumpMap = 0xA230;
-constexpr uint16_t kMapFileName = 0xA300;
-constexpr uint16_t kColor24 = 0x0011;
-constexpr uint16_t kLinearColor24 = 0x0012;
-constexpr uint16_t kIntPercentage = 0x0030;
-constexpr uint16_t kNamedObject = 0x4000;
-constexpr uint16_t kTriangleMesh = 0x4100;
-constexpr uint16_t kPointArray = 0x4110;
-constexpr uint16_t kFaceArray = 0x4120;
-constexpr uint16_t kMaterialGroup = 0x4130;
-constexpr uint16_t kSmoothingGroups = 0x4150;
-constexpr uint16_t kTexCoords = 0x4140;
+// Chunks the reader does not act on are skipped by their length.
+using namespace chunk3ds;
 
 constexpr int64_t kChunkHeaderBytes = 6;
 constexpr size_t kMaxMaterialName = 63;

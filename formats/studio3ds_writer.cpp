@@ -15,31 +15,7 @@
 namespace solvane {
 namespace {
 
-constexpr uint16_t kMainChunk = 0x4D4D;
-constexpr uint16_t kVersion = 0x0002;
-constexpr uint16_t kEditorChunk = 0x3D3D;
-constexpr uint16_t kMeshVersion = 0x3D3E;
-constexpr uint16_t kMasterScale = 0x0100;
-constexpr uint16_t kMaterialChunk = 0xAFFF;
-constexpr uint16_t kMaterialName = 0xA000;
-constexpr uint16_t kMaterialAmbient = 0xA010;
-constexpr uint16_t kMaterialDiffuse = 0xA020;
-constexpr uint16_t kMaterialSpecular = 0xA030;
-constexpr uint16_t kMaterialTransparency = 0xA050;
-constexpr uint16_t kTextureMap = 0xA200;
-constexpr uint16_t kReflectionMap = 0xA220;
-constexpr uint16_t kBumpMap = 0xA230;
-constexpr uint16_t kMapFileName = 0xA300;
-constexpr uint16_t kColor24 = 0x0011;
-constexpr uint16_t kIntPercentage = 0x0030;
-constexpr uint16_t kNamedObject = 0x4000;
-constexpr uint16_t kTriangleMesh = 0x4100;
-constexpr uint16_t kPointArray = 0x4110;
-constexpr uint16_t kFaceArray = 0x4120;
-constexpr uint16_t kMaterialGroup = 0x4130;
-constexpr uint16_t kTexCoords = 0x4140;
-constexpr uint16_t kSmoothingGroups = 0x4150;
-constexpr uint16_t kMeshMatrix = 0x4160;
+using namespace chunk3ds;
 
 constexpr int64_t kMaxCount = 65535;  // 16-bit vertex, face and index counts
 constexpr size_t kMaxObjectName = 10;  // and a NUL: the 12-byte field holds at most 11
@@ -93,7 +69,7 @@ void WriteMaterial(WriterOutput& out, ChunkWriter& chunks, const Model& model, c
     chunks.End();
     // The reader takes the ambient colour as the material's colour; the diffuse colour is the
     // one drawn, which other programs show.
-    if (model.hasColor == 1) WriteColorChunk(out, chunks, kMaterialAmbient, look.color);
+    if (model.hasColor == 1) WriteColorChunk(out, chunks, kMaterialColor, look.color);
     if (model.hasColor == 1 || model.hasDiffuse == 1) WriteColorChunk(out, chunks, kMaterialDiffuse, look.diffuse);
     if (model.hasSpecular == 1) WriteColorChunk(out, chunks, kMaterialSpecular, look.specular);
     if (model.hasColor == 1 && model.hasTransparency == 1) {
