@@ -131,7 +131,7 @@ bool WriteDxfFile(const Model& model, const std::string& path, SaveContext& ctx)
     for (const SubMesh& mesh : model.subMeshes) {
         for (int32_t f = 0; f < mesh.FaceCount(); ++f) pieces += PieceCount(mesh.FaceCorners(f));
     }
-    if (pieces > kMaxFaces) return ExceedsLimit(ctx, kMaxFaces, "faces");
+    if (pieces > kMaxFaces) return ExceedsFormatLimit(ctx, kMaxFaces, "faces");
     // A drawing without faces is one that readers of 3DFACE drawings refuse.
     if (pieces == 0) return ctx.Fail("The model has no faces of three or more corners to write as 3DFACE entities.");
     std::vector<int> colours(model.materials.size());

@@ -1,4 +1,4 @@
-// Shared pieces of the model writers: the limit message, colours of faces, fan triangles, the
+// Shared pieces of the model writers: colours of faces, fan triangles, the
 // combined counts and faces of formats that hold one mesh, numbers and faces as text, and a
 // progress estimate for text files.
 #pragma once
@@ -10,19 +10,9 @@
 
 #include "core/model.h"
 #include "core/writer_output.h"
+#include "formats/model_export.h"
 
 namespace solvane {
-
-// Fails the save with "The model exceeds the format's limit of N what." and returns false.
-inline bool ExceedsLimit(SaveContext& ctx, int64_t limit, const char* what)
-{
-    std::string message = "The model exceeds the format's limit of ";
-    message += std::to_string(limit);
-    message += ' ';
-    message += what;
-    message += '.';
-    return ctx.Fail(std::move(message));
-}
 
 // The colour a face is drawn in, when the model's materials carry colours and the face has one.
 inline bool FaceColour(const Model& model, const SubMesh& mesh, int32_t face, std::array<float, 3>& colour)

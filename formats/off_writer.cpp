@@ -12,8 +12,8 @@ namespace solvane {
 bool WriteOffFile(const Model& model, const std::string& path, SaveContext& ctx)
 {
     const CombinedCounts counts = CountCombined(model);
-    if (counts.vertices > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "vertices");
-    if (counts.faces > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "faces");
+    if (counts.vertices > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "vertices");
+    if (counts.faces > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "faces");
     const bool colours = AnyFaceColour(model);
     ctx.total.store(TextBytesEstimate(counts.vertices * 3 + (colours ? counts.faces * 3 : 0),
                                       counts.faces + counts.corners));

@@ -13,8 +13,8 @@ namespace solvane {
 bool WritePlyFile(const Model& model, const std::string& path, SaveContext& ctx)
 {
     const CombinedCounts counts = CountCombined(model);
-    if (counts.vertices > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "vertices");
-    if (counts.faces > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "faces");
+    if (counts.vertices > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "vertices");
+    if (counts.faces > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "faces");
     const bool normals = counts.allNormals;
     const bool colours = AnyFaceColour(model);
     ctx.total.store(TextBytesEstimate(counts.vertices * (normals ? 6 : 3),

@@ -175,7 +175,7 @@ bool WriteMdlFile(const Model& model, const std::string& path, SaveContext& ctx)
                 }
             });
         }
-        if (vertices.size() > static_cast<size_t>(INT32_MAX / 4)) return ExceedsLimit(ctx, INT32_MAX / 4, "vertices");
+        if (vertices.size() > static_cast<size_t>(INT32_MAX / 4)) return ExceedsFormatLimit(ctx, INT32_MAX / 4, "vertices");
     }
 
     // The box over every frame decides the packing.

@@ -130,7 +130,7 @@ bool Write3d2File(const Model& model, const std::string& path, SaveContext& ctx)
     std::vector<Piece> pieces;
     for (const SubMesh& mesh : model.subMeshes) {
         SplitSubMesh(mesh, pieces);
-        if (static_cast<int64_t>(pieces.size()) > kMaxValue) return ExceedsLimit(ctx, kMaxValue, "objects");
+        if (static_cast<int64_t>(pieces.size()) > kMaxValue) return ExceedsFormatLimit(ctx, kMaxValue, "objects");
     }
     const Placement placement = PlaceModel(model);
     int64_t bytes = kHeaderBytes;

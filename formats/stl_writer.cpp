@@ -20,7 +20,7 @@ constexpr char kHeader[] = "Binary STL written by Solvane Viewer";
 bool WriteStlFile(const Model& model, const std::string& path, SaveContext& ctx)
 {
     const CombinedCounts counts = CountCombined(model);
-    if (counts.triangles > int64_t{UINT32_MAX}) return ExceedsLimit(ctx, UINT32_MAX, "triangles");
+    if (counts.triangles > int64_t{UINT32_MAX}) return ExceedsFormatLimit(ctx, UINT32_MAX, "triangles");
     ctx.total.store(static_cast<int64_t>(kHeaderBytes) + 4 + counts.triangles * kTriangleBytes);
     WriterOutput out(ctx);
     if (!out.Open(path)) return false;

@@ -25,8 +25,8 @@ bool WriteVtkFile(const Model& model, const std::string& path, SaveContext& ctx)
 {
     const CombinedCounts counts = CountCombined(model);
     // The legacy readers hold counts and the polygon list's size in 32-bit integers.
-    if (counts.vertices > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "points");
-    if (counts.faces + counts.corners > INT32_MAX) return ExceedsLimit(ctx, INT32_MAX, "polygon list entries");
+    if (counts.vertices > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "points");
+    if (counts.faces + counts.corners > INT32_MAX) return ExceedsFormatLimit(ctx, INT32_MAX, "polygon list entries");
     const bool normals = counts.allNormals;
     const bool colours = AnyFaceColour(model);
     ctx.total.store(TextBytesEstimate(counts.vertices * (normals ? 6 : 3) + (colours ? counts.faces * 3 : 0),
