@@ -29,6 +29,9 @@ CommandRun AddThumbnailCommand(CLI::App& command);
 CommandRun AddReportCommand(CLI::App& command);
 CommandRun AddHtmlCommand(CLI::App& command);
 
+// Loads a model with a context of its own; null (after printing why on standard error) when it
+// does not load.
+std::unique_ptr<Model> LoadModelOrSayWhy(const std::string& path);
 // Loads a model and finishes it as a load in the window does, with these settings; null (after
 // printing why on standard error) when it does not load.
 std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings);

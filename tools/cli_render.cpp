@@ -131,14 +131,8 @@ int RunRender(const RenderOptions& options)
     Settings settings = options.settings;
     const int width = options.width, height = options.height;
     const auto start = std::chrono::steady_clock::now();
-    LoadContext load;
-    std::unique_ptr<Model> model = LoadModelFile(options.modelPath, load);
-    if (!model) {
-        std::string message = ResultMessage(load);
-        while (!message.empty() && message.back() == '\n') message.pop_back();
-        std::fprintf(stderr, "%s: %s\n", options.modelPath.c_str(), message.c_str());
-        return 1;
-    }
+    std::unique_ptr<Model> model = LoadModelOrSayWhy(options.modelPath);
+    if (!model) return 1;
     const double loadSeconds = Seconds(start);
 
     std::shared_ptr<Texture> filterImage;

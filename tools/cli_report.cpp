@@ -15,7 +15,7 @@ namespace solvane::cli {
 
 // Loads path and finishes the model as a load in the window does (default material, size, normals,
 // tessellation) with the settings' defaults; prints why on failure.
-std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings)
+std::unique_ptr<Model> LoadModelOrSayWhy(const std::string& path)
 {
     LoadContext load;
     std::unique_ptr<Model> model = LoadModelFile(path, load);
@@ -23,8 +23,14 @@ std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& sett
         std::string message = ResultMessage(load);
         while (!message.empty() && message.back() == '\n') message.pop_back();
         std::fprintf(stderr, "%s: %s\n", path.c_str(), message.c_str());
-        return nullptr;
     }
+    return model;
+}
+
+std::unique_ptr<Model> LoadPreparedModel(const std::string& path, Settings& settings)
+{
+    std::unique_ptr<Model> model = LoadModelOrSayWhy(path);
+    if (!model) return nullptr;
     PrepareModelData(*model, settings);
     std::vector<std::string> errors;
     FinishLoadedModel(*model, settings, &errors);

@@ -57,14 +57,8 @@ bool WriteAtomically(const std::string& path, const RgbaImage& image)
 int RunThumbnail(const ThumbnailOptions& options)
 {
     const auto start = std::chrono::steady_clock::now();
-    LoadContext load;
-    std::unique_ptr<Model> model = LoadModelFile(options.modelPath, load);
-    if (!model) {
-        std::string message = ResultMessage(load);
-        while (!message.empty() && message.back() == '\n') message.pop_back();
-        std::fprintf(stderr, "%s: %s\n", options.modelPath.c_str(), message.c_str());
-        return 1;
-    }
+    std::unique_ptr<Model> model = LoadModelOrSayWhy(options.modelPath);
+    if (!model) return 1;
     const double loadSeconds = Seconds(start);
     const auto drawStart = std::chrono::steady_clock::now();
     RgbaImage thumbnail;
