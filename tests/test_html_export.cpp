@@ -18,6 +18,7 @@ namespace solvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::AddFace;
 using test::ScratchDir;
 
 // The top half of each view's picture is its colour; the bottom half black.
@@ -55,12 +56,6 @@ struct FakeCapture {
         };
     }
 };
-
-void AddFace(SubMesh& mesh, std::initializer_list<uint32_t> corners)
-{
-    const std::vector<uint32_t> list(corners);
-    mesh.AppendFace(list.data(), static_cast<int>(list.size()));
-}
 
 // A model with something for every section: two materials (with a name that needs escaping), a
 // texture with pixels, a second key frame, texture coordinates; loaded at scale 0.5.
@@ -173,20 +168,6 @@ TEST(HtmlExport, DefaultPageHasEverySectionAndFourPicturesOfTheViews)
     EXPECT_FALSE(fs::exists(e.Pictures() / "view-large.png"));
 }
 
-// Geometry in the file's units; totals as plain numbers; the model linked relatively.
-TEST(HtmlExport, GeometryTableShowsTheFileAndItsExtents)
-{
-    Export e{HtmlExportOptions{}};
-    ASSERT_TRUE(e.ok) << e.error;
-    EXPECT_TRUE(e.Has("<a href=\"../models/ogre.md2\">ogre.md2</a>"));
-    EXPECT_TRUE(e.Has("<td>Quake 2 Model</td>"));
-    EXPECT_TRUE(e.Has("3000 bytes"));
-    EXPECT_TRUE(e.Has("<th scope=\"row\">Polygons</th><td class=\"number\">1</td>"));
-    EXPECT_TRUE(e.Has("<th scope=\"row\">Vertices</th><td class=\"number\">3</td>"));
-    EXPECT_TRUE(e.Has("<th scope=\"row\">X from, to</th><td>0.00, 2.00</td>"));
-    EXPECT_TRUE(e.Has("<th scope=\"row\">Z from, to</th><td>0.00, 0.50</td>"));
-}
-
 // Large totals: digits only, no separators in any locale.
 TEST(HtmlExport, TotalsArePlainIntegers)
 {
@@ -207,34 +188,35 @@ TEST(HtmlExport, TotalsArePlainIntegers)
     EXPECT_EQ(CheckPage(e.pagePath), "ok\n");
 }
 
-TEST(HtmlExport, MaterialsFollowTheFlagsAndNamesAreEscaped)
+// Geometry in the file's units and the model linked relatively; materials following the flags with
+// escaped names; the texture's picture written upright (the reader's bottom row stays at the
+// bottom); the key frames.
+TEST(HtmlExport, DefaultPageShowsTheModelInItsSections)
 {
     Export e{HtmlExportOptions{}};
     ASSERT_TRUE(e.ok) << e.error;
-    EXPECT_TRUE(e.Has("<td>Skin &lt;&amp;&gt; &quot;tone&quot;</td>"));
-    EXPECT_TRUE(e.Has("<th scope=\"col\">Colour</th><th scope=\"col\">Diffuse</th><th scope=\"col\">Texture</th>"));
+    for (const char* fragment : {
+             "<a href=\"../models/ogre.md2\">ogre.md2</a>",
+             "<td>Quake 2 Model</td>",
+             "3000 bytes",
+             "<th scope=\"row\">Polygons</th><td class=\"number\">1</td>",
+             "<th scope=\"row\">Vertices</th><td class=\"number\">3</td>",
+             "<th scope=\"row\">X from, to</th><td>0.00, 2.00</td>",
+             "<th scope=\"row\">Z from, to</th><td>0.00, 0.50</td>",
+             "<td>Skin &lt;&amp;&gt; &quot;tone&quot;</td>",
+             "<th scope=\"col\">Colour</th><th scope=\"col\">Diffuse</th><th scope=\"col\">Texture</th>",
+             "background-color:#ff7f00\"></span> 255, 127, 0</td>",
+             "<td>skin.pcx</td></tr>",
+             "<td>none</td></tr>",
+             "<img src=\"page_files/texture-1.png\" width=\"128\" height=\"128\" alt=\"The texture skin.pcx\">",
+             "<tr><td>body</td><td class=\"number\">2</td><td>body, run1</td></tr>",
+         }) {
+        EXPECT_TRUE(e.Has(fragment)) << fragment;
+    }
     EXPECT_FALSE(e.Has(">Specular<"));
-    EXPECT_TRUE(e.Has("background-color:#ff7f00\"></span> 255, 127, 0</td>"));
-    EXPECT_TRUE(e.Has("<td>skin.pcx</td></tr>"));
-    EXPECT_TRUE(e.Has("<td>none</td></tr>"));
-}
-
-// The texture's picture is written upright: the reader's bottom row stays at the bottom.
-TEST(HtmlExport, TexturePicturesAreWrittenUpright)
-{
-    Export e{HtmlExportOptions{}};
-    ASSERT_TRUE(e.ok) << e.error;
-    EXPECT_TRUE(e.Has("<img src=\"page_files/texture-1.png\" width=\"128\" height=\"128\" alt=\"The texture skin.pcx\">"));
     const std::unique_ptr<Texture> picture = ReadPngFile((e.Pictures() / "texture-1.png").c_str());
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->pixels, RichModel()->textures[0].pixels);
-}
-
-TEST(HtmlExport, AnimationListsTheKeyFrames)
-{
-    Export e{HtmlExportOptions{}};
-    ASSERT_TRUE(e.ok) << e.error;
-    EXPECT_TRUE(e.Has("<tr><td>body</td><td class=\"number\">2</td><td>body, run1</td></tr>"));
 }
 
 // Each "No ..." option takes its section away and leaves the others.

@@ -13,13 +13,8 @@
 namespace solvane {
 namespace {
 
+using test::AddFace;
 using test::ScratchDir;
-
-void AddFace(SubMesh& mesh, std::initializer_list<uint32_t> corners)
-{
-    const std::vector<uint32_t> list(corners);
-    mesh.AppendFace(list.data(), static_cast<int>(list.size()));
-}
 
 // Two sub-meshes: a triangle (0,0,0) (1,0,0) (0,2,0) and a two-corner face (0,0,-3) (2,0,-3).
 // The box is x 0..2, y 0..2, z -3..0; the centre, weighted by vertex counts, (0.6, 0.4, -1.2).
@@ -60,50 +55,37 @@ std::unique_ptr<Model> FlaggedModel()
     return model;
 }
 
-TEST(ModelReport, RefreshFormShowsTheFileUnitsAndSplitsNamesAtTheMarks)
+// Refresh shows the extents in the file's units (the model was loaded at scale 0.5), Initial the
+// model's own coordinates; both split names at the line-end marks.
+TEST(ModelReport, FormsShowTheFileUnitsOrTheModelsOwnCoordinates)
 {
     ScratchDir dir;
-    const std::string path = dir.Write("model.obj", std::string(2048, 'x'));
     auto model = TwoMeshModel();
     model->loadScale = 0.5f;
-    const std::string expected = "      NAME: model.obj\r\n"
-                                 "  LOCATION: " + dir.Path().string() + "/\r\n"
-                                 "      TYPE: Wavefront 3D object\r\n"
-                                 " FILE SIZE: 2.00 kb\r\n"
-                                 "  POLYGONS: 2\r\n"
-                                 "  VERTICES: 5\r\n"
-                                 "SUB-MESHES: 2\r\n"
-                                 "X(min,max): (0.00, 4.00)\r\n"
-                                 "Y(min,max): (0.00, 4.00)\r\n"
-                                 "Z(min,max): (-6.00, 0.00)\r\n"
-                                 "    CENTER: (1.20, 0.80, -2.40)\r\n"
-                                 " MATERIALS: 1\r\n"
-                                 "            Steel\rGlass\r\n"
-                                 "  TEXTURES: 0\r\n";
-    EXPECT_EQ(BuildModelReport(model.get(), path, ReportForm::Refresh), expected);
-}
-
-TEST(ModelReport, InitialFormShowsTheModelsOwnCoordinates)
-{
-    ScratchDir dir;
-    const std::string path = dir.Write("model.obj", std::string(1000, 'x'));
-    auto model = TwoMeshModel();
-    model->loadScale = 0.5f;
-    const std::string expected = "      NAME: model.obj\r\n"
-                                 "  LOCATION: " + dir.Path().string() + "/\r\n"
-                                 "      TYPE: Wavefront 3D object\r\n"
-                                 " FILE SIZE: 0.98 kb\r\n"
-                                 "  POLYGONS: 2\r\n"
-                                 "  VERTICES: 5\r\n"
-                                 "SUB-MESHES: 2\r\n"
-                                 "X(min,max): (0.00, 2.00)\r\n"
-                                 "Y(min,max): (0.00, 2.00)\r\n"
-                                 "Z(min,max): (-3.00, 0.00)\r\n"
-                                 "    CENTER: (0.60, 0.40, -1.20)\r\n"
-                                 " MATERIALS: 1\r\n"
-                                 "            Steel\rGlass\r\n"
-                                 "  TEXTURES: 0\r\n";
-    EXPECT_EQ(BuildModelReport(model.get(), path, ReportForm::Initial), expected);
+    const auto expected = [&](const char* size, const char* extents) {
+        return "      NAME: model.obj\r\n"
+               "  LOCATION: " + dir.Path().string() + "/\r\n"
+               "      TYPE: Wavefront 3D object\r\n"
+               " FILE SIZE: " + size + " kb\r\n"
+               "  POLYGONS: 2\r\n"
+               "  VERTICES: 5\r\n"
+               "SUB-MESHES: 2\r\n" + extents +
+               " MATERIALS: 1\r\n"
+               "            Steel\rGlass\r\n"
+               "  TEXTURES: 0\r\n";
+    };
+    std::string path = dir.Write("model.obj", std::string(2048, 'x'));
+    EXPECT_EQ(BuildModelReport(model.get(), path, ReportForm::Refresh),
+              expected("2.00", "X(min,max): (0.00, 4.00)\r\n"
+                               "Y(min,max): (0.00, 4.00)\r\n"
+                               "Z(min,max): (-6.00, 0.00)\r\n"
+                               "    CENTER: (1.20, 0.80, -2.40)\r\n"));
+    path = dir.Write("model.obj", std::string(1000, 'x'));
+    EXPECT_EQ(BuildModelReport(model.get(), path, ReportForm::Initial),
+              expected("0.98", "X(min,max): (0.00, 2.00)\r\n"
+                               "Y(min,max): (0.00, 2.00)\r\n"
+                               "Z(min,max): (-3.00, 0.00)\r\n"
+                               "    CENTER: (0.60, 0.40, -1.20)\r\n"));
 }
 
 // Refresh: diffuse before specular, values x 255 truncated (0.3f x 255 is 76.50000304, 0.125 x 255

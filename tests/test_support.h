@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +53,12 @@ struct LoadOutcome {
 };
 // Loads through the dispatch with a private context.
 LoadOutcome Load(const std::string& path);
+
+// Appends a face with the given corners to the mesh.
+inline void AddFace(SubMesh& mesh, std::initializer_list<uint32_t> corners)
+{
+    mesh.AppendFace(std::data(corners), static_cast<int>(corners.size()));
+}
 
 // Runs a command and returns its exit status, with its standard output in *output.
 int RunCommand(const std::string& command, std::string* output);
