@@ -152,12 +152,4 @@ inline bool Eventually(const std::function<bool()>& cond, int timeoutMs = 10000)
     return true;
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 }  // namespace solvane::test

@@ -95,10 +95,7 @@ Outcome RunProgram(const std::string& program, const std::string& arguments, con
     Outcome outcome;
     outcome.status =
         test::RunCommand(environment + " '" + program + "' " + arguments + " 2>'" + errPath + "'", &outcome.out);
-    std::ifstream err(errPath, std::ios::binary);
-    std::ostringstream text;
-    text << err.rdbuf();
-    outcome.err = text.str();
+    outcome.err = test::ReadFileBytes(errPath);
     return outcome;
 }
 
@@ -122,6 +119,20 @@ bool Has(const std::string& text, const std::string& part)
 }
 
 constexpr char kTriangle[] = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+
+// A picture a command wrote, as RGB rows.
+struct Png {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    bool Read(const std::string& path) { return ReadPng(path, width, height, rgb); }
+};
+
+// Skips the test where the command found no headless GL context (status 3), else expects success.
+#define EXPECT_DRAWN(run)                                                                  \
+    do {                                                                                   \
+        if ((run).status == 3) GTEST_SKIP() << "no headless GL context: " << (run).err;    \
+        ASSERT_EQ((run).status, 0) << (run).err;                                           \
+    } while (0)
 
 // ---- Help and version -------------------------------------------------------------------------
 
@@ -347,18 +358,16 @@ TEST(CliRender, SizeAndBackgroundReachThePicture)
     const std::string png = (dir.Path() / "out.png").string();
     const Outcome run = RunCli("render '" + obj + "' '" + png +
                                "' --size=40x30 --background 1,0,0 --gamma 1 --axes off --box off --yaw -30");
-    if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
-    ASSERT_EQ(run.status, 0) << run.err;
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(ReadPng(png, width, height, rgb));
-    EXPECT_EQ(width, 40);
-    EXPECT_EQ(height, 30);
-    ASSERT_EQ(rgb.size(), 40u * 30u * 3u);
+    EXPECT_DRAWN(run);
+    Png picture;
+    ASSERT_TRUE(picture.Read(png));
+    EXPECT_EQ(picture.width, 40);
+    EXPECT_EQ(picture.height, 30);
+    ASSERT_EQ(picture.rgb.size(), 40u * 30u * 3u);
     // The top-left corner is background.
-    EXPECT_GE(rgb[0], 250);
-    EXPECT_LE(rgb[1], 5);
-    EXPECT_LE(rgb[2], 5);
+    EXPECT_GE(picture.rgb[0], 250);
+    EXPECT_LE(picture.rgb[1], 5);
+    EXPECT_LE(picture.rgb[2], 5);
 }
 
 // The eye filter's layers: the image stretched over the picture at its opacity, then the wash.
@@ -389,15 +398,13 @@ TEST(CliRender, EyeFilterLayersReachThePicture)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
         const Outcome run = RunCli(base + c.options + " --axes off --box off --yaw 180");
-        if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
-        ASSERT_EQ(run.status, 0) << run.err;
-        int width = 0, height = 0;
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(ReadPng(png, width, height, rgb));
+        EXPECT_DRAWN(run);
+        Png picture;
+        ASSERT_TRUE(picture.Read(png));
         const size_t top = (4 * 40 + 20) * 3, bottom = (25 * 40 + 20) * 3;
         for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(rgb[top + k], c.top[k], 3) << "top, channel " << k;
-            EXPECT_NEAR(rgb[bottom + k], c.bottom[k], 3) << "bottom, channel " << k;
+            EXPECT_NEAR(picture.rgb[top + k], c.top[k], 3) << "top, channel " << k;
+            EXPECT_NEAR(picture.rgb[bottom + k], c.bottom[k], 3) << "bottom, channel " << k;
         }
     }
     const Outcome missing = RunCli(base + "--filter-image '" + (dir.Path() / "none.ppm").string() + "'");
@@ -428,17 +435,15 @@ TEST(CliRender, BackgroundImageIsDrawnBehindTheModel)
     const std::string png = (dir.Path() / "out.png").string();
     const std::string render = "render '" + obj + "' '" + png + "' --size 80x60 ";
     const Outcome run = RunCli(render + "--background-image '" + image + "' --background-quality 2");
-    if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
-    ASSERT_EQ(run.status, 0) << run.err;
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(ReadPng(png, width, height, rgb));
+    EXPECT_DRAWN(run);
+    Png picture;
+    ASSERT_TRUE(picture.Read(png));
     const struct {
         int x, y;
         int r, g, b;
     } quarters[] = {{8, 8, 255, 0, 0}, {72, 8, 0, 255, 0}, {8, 52, 0, 0, 255}, {72, 52, 255, 255, 0}};
     for (const auto& q : quarters) {
-        const uint8_t* p = &rgb[(static_cast<size_t>(q.y) * width + q.x) * 3];
+        const uint8_t* p = &picture.rgb[(static_cast<size_t>(q.y) * picture.width + q.x) * 3];
         EXPECT_NEAR(p[0], q.r, 30) << q.x << "," << q.y;
         EXPECT_NEAR(p[1], q.g, 30) << q.x << "," << q.y;
         EXPECT_NEAR(p[2], q.b, 30) << q.x << "," << q.y;
@@ -491,29 +496,26 @@ TEST(CliHtml, WritesThePageWithPicturesDrawnHeadless)
     const std::string page = (dir.Path() / "t.htm").string();
     const Outcome run = RunCli("html " + Quoted(obj) + " " + Quoted(page) +
                                " --width 64 --height 48 --zoomable --page-color 1,2,3 --no-message");
-    if (run.status == 3) GTEST_SKIP() << "no headless GL context: " << run.err;
-    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_DRAWN(run);
     const std::string html = test::ReadFileBytes(page);
     EXPECT_TRUE(Has(html, "background-color: #010203;")) << html;
     EXPECT_FALSE(Has(html, "<footer>"));
     for (const char* name : {"view", "front", "side", "top"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(Has(html, std::string("<img src=\"t_files/") + name + ".png\" width=\"64\" height=\"48\""));
-        int width = 0, height = 0;
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(ReadPng((dir.Path() / "t_files" / (std::string(name) + "-large.png")).string(), width, height, rgb));
-        EXPECT_EQ(width, 128);
-        EXPECT_EQ(height, 96);
+        Png picture;
+        ASSERT_TRUE(picture.Read((dir.Path() / "t_files" / (std::string(name) + "-large.png")).string()));
+        EXPECT_EQ(picture.width, 128);
+        EXPECT_EQ(picture.height, 96);
     }
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(ReadPng((dir.Path() / "t_files" / "front.png").string(), width, height, rgb));
-    ASSERT_EQ(rgb.size(), 64u * 48u * 3u);
+    Png picture;
+    ASSERT_TRUE(picture.Read((dir.Path() / "t_files" / "front.png").string()));
+    ASSERT_EQ(picture.rgb.size(), 64u * 48u * 3u);
     // The corner is the background, 0.3 grey through the default gamma of 1.7 as the view shows it
     // (255 x 0.3^(1/1.7) = 125.6); the lit triangle covers a good part of the rest.
-    EXPECT_NEAR(rgb[0], 125, 3);
+    EXPECT_NEAR(picture.rgb[0], 125, 3);
     int model = 0;
-    for (size_t i = 0; i < rgb.size(); i += 3) model += std::abs(static_cast<int>(rgb[i]) - rgb[0]) > 20 ? 1 : 0;
+    for (size_t i = 0; i < picture.rgb.size(); i += 3) model += std::abs(static_cast<int>(picture.rgb[i]) - picture.rgb[0]) > 20 ? 1 : 0;
     EXPECT_GT(model, 64 * 48 / 10);
 }
 

@@ -92,14 +92,6 @@ std::vector<std::string> FilesIn(const std::filesystem::path& dir)
     return names;
 }
 
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 Texture Picture(int width, int height, uint8_t seed)
 {
     Texture texture;
@@ -347,7 +339,7 @@ TEST(ModelWriters, TexturesAreWrittenBesideTheModelUnderNamesOfTheirOwn)
     ScratchDir scratch;
     SaveContext ctx;
     ASSERT_TRUE(WriteObjFile(*model, (scratch.Path() / "chair.obj").string(), ctx));
-    EXPECT_NE(ReadText((scratch.Path() / "chair.mtl").string()).find("map_Kd missing.tga"), std::string::npos);
+    EXPECT_NE(ReadFileBytes((scratch.Path() / "chair.mtl").string()).find("map_Kd missing.tga"), std::string::npos);
 }
 
 // A texture that cannot be written fails the save, and nothing written for it stays.
@@ -387,8 +379,8 @@ TEST(ModelWriters, ObjLibraryNamesAndDefaultMaterial)
     model->subMeshes[0].faceMaterials = {-1, 1};
     ScratchDir scratch;
     EXPECT_TRUE(RoundTrip(*model, "obj", scratch.Path()));
-    const std::string obj = ReadText((scratch.Path() / "model.obj").string());
-    const std::string mtl = ReadText((scratch.Path() / "model.mtl").string());
+    const std::string obj = ReadFileBytes((scratch.Path() / "model.obj").string());
+    const std::string mtl = ReadFileBytes((scratch.Path() / "model.mtl").string());
     EXPECT_NE(obj.find("mtllib model.mtl\n"), std::string::npos);
     EXPECT_NE(mtl.find("newmtl red_paint\n"), std::string::npos);
     EXPECT_NE(mtl.find("newmtl red_paint_2\n"), std::string::npos);
@@ -401,7 +393,7 @@ TEST(ModelWriters, ObjLibraryNamesAndDefaultMaterial)
     ScratchDir plain;
     std::ofstream(plain.Path() / "model.mtl") << "newmtl stale\nKd 1 0 0\n";
     EXPECT_TRUE(RoundTrip(*model, "obj", plain.Path()));
-    EXPECT_EQ(ReadText((plain.Path() / "model.mtl").string()).find("newmtl"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes((plain.Path() / "model.mtl").string()).find("newmtl"), std::string::npos);
 }
 
 // DirectX names are identifiers: sub-meshes and materials keep theirs where they are, others are
@@ -472,7 +464,7 @@ TEST(ModelWriters, GlbChunksAndEmbeddedTexture)
     const std::string path = (scratch.Path() / "toy.glb").string();
     SaveContext ctx;
     ASSERT_TRUE(WriteGlbFile(*model, path, ctx)) << ctx.error;
-    const std::string bytes = ReadText(path);
+    const std::string bytes = ReadFileBytes(path);
     const auto u32 = [&bytes](size_t at) {
         uint32_t value = 0;
         for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);

@@ -233,7 +233,7 @@ TEST(HttpDownload, PublishesPercentAndMayPassHundredWhenMoreIsSent)
     std::atomic<int> progress{-7};
     ASSERT_TRUE(HttpGetToFile(peer.Url(), path, &progress));
     EXPECT_EQ(progress.load(), 150);
-    EXPECT_EQ(test::ReadFile(path), body);
+    EXPECT_EQ(test::ReadFileBytes(path), body);
 }
 
 TEST(HttpDownload, WithoutContentLengthStreamsButPublishesOnlyZero)
@@ -245,7 +245,7 @@ TEST(HttpDownload, WithoutContentLengthStreamsButPublishesOnlyZero)
     std::atomic<int> progress{-7};
     ASSERT_TRUE(HttpGetToFile(peer.Url(), path, &progress));
     EXPECT_EQ(progress.load(), 0);
-    EXPECT_EQ(test::ReadFile(path).size(), body.size());
+    EXPECT_EQ(test::ReadFileBytes(path).size(), body.size());
 }
 
 TEST(HttpDownload, OrderlyCloseBeforeTheAnnouncedLengthIsSuccess)
@@ -256,7 +256,7 @@ TEST(HttpDownload, OrderlyCloseBeforeTheAnnouncedLengthIsSuccess)
     std::atomic<int> progress{0};
     ASSERT_TRUE(HttpGetToFile(peer.Url(), path, &progress));
     EXPECT_EQ(progress.load(), 25);
-    EXPECT_EQ(test::ReadFile(path).size(), 250u);
+    EXPECT_EQ(test::ReadFileBytes(path).size(), 250u);
 }
 
 TEST(HttpDownload, ConnectionResetMidDownloadLeavesNoFile)
@@ -344,7 +344,7 @@ TEST(UsageServer, AnswersStartMessagesAndServesTheUpdateWithItsLength)
     std::atomic<int> progress{0};
     ASSERT_TRUE(HttpGetToFile(s.Url("/dl/pkg.bin"), path, &progress));
     EXPECT_EQ(progress.load(), 100);
-    EXPECT_EQ(test::ReadFile(path), test::ReadFile(package));
+    EXPECT_EQ(test::ReadFileBytes(path), test::ReadFileBytes(package));
     EXPECT_EQ(test::LogLines(s.log, "start").size(), 1u);
     EXPECT_EQ(test::LogLines(s.log, "messages").size(), 2u);
 }
@@ -426,8 +426,8 @@ TEST(UsageServerProgram, ListensOnTheGivenPortAndLogs)
         int pid;
         ~StopOnExit() { kill(pid, SIGTERM); }
     } stop{std::stoi(pidText)};
-    ASSERT_TRUE(test::Eventually([&] { return test::ReadFile(out).find("port ") != std::string::npos; }));
-    const std::string banner = test::ReadFile(out);
+    ASSERT_TRUE(test::Eventually([&] { return test::ReadFileBytes(out).find("port ") != std::string::npos; }));
+    const std::string banner = test::ReadFileBytes(out);
     const int port = std::stoi(banner.substr(banner.find("port ") + 5));
     char reply[64];
     const bool ok = HttpGetToBuffer(

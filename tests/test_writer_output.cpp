@@ -11,14 +11,6 @@
 namespace solvane::test {
 namespace {
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 TEST(WriterOutput, ByteOrderAndNumbersReadBack)
 {
     ScratchDir dir;
@@ -40,7 +32,7 @@ TEST(WriterOutput, ByteOrderAndNumbersReadBack)
     ASSERT_TRUE(out.Finish());
     const std::string expected = std::string("\x02\x01\x06\x05\x04\x03\x01\x02\x03\x04\x05\x06", 12) +
                                  std::string("\x00\x00\x80\x3f", 4) + std::string("ab\0", 3) + "-42 0.1 0";
-    EXPECT_EQ(ReadAll(path), expected);
+    EXPECT_EQ(ReadFileBytes(path), expected);
     EXPECT_EQ(ctx.done.load(), static_cast<int64_t>(expected.size()));
     EXPECT_TRUE(ctx.error.empty());
 }
@@ -60,7 +52,7 @@ TEST(WriterOutput, PatchesReachBytesAlreadyFlushedAndStillBuffered)
     out.PatchLE32(0, 0xAABBCCDD);
     out.PatchBE32(late, 0x11223344);
     ASSERT_TRUE(out.Finish());
-    const std::string bytes = ReadAll(path);
+    const std::string bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), filler.size() + 8);
     EXPECT_EQ(bytes.substr(0, 4), "\xDD\xCC\xBB\xAA");
     EXPECT_EQ(bytes.substr(bytes.size() - 4), "\x11\x22\x33\x44");

@@ -22,14 +22,6 @@
 namespace solvane::test {
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 bool Exists(const std::string& path)
 {
     struct stat info {};
@@ -248,7 +240,7 @@ TEST(WriterRoundTrip, NotANumberIsWrittenAsZeroInText)
         std::unique_ptr<Model> back;
         std::string path;
         ASSERT_EQ(WriteAndReadBack(*model, *FindWriter(name), dir.Path().string(), back, &path), "") << name;
-        const std::string text = ReadFile(path);
+        const std::string text = ReadFileBytes(path);
         EXPECT_EQ(text.find("nan"), std::string::npos) << name;
         EXPECT_EQ(text.find("inf"), std::string::npos) << name;
         EXPECT_EQ(CompareRoundTrip(*model, *back, *RoundTripLevelFor(name)), "") << name;
@@ -461,7 +453,7 @@ TEST(StlWriter, FanTrianglesWithUnitFacetNormals)
     const std::string path = (dir.Path() / "model.stl").string();
     SaveContext ctx;
     ASSERT_TRUE(SaveModelFile(*model, path, *FindWriter("stl"), ctx)) << ctx.error;
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadFileBytes(path);
     ASSERT_GE(bytes.size(), 84u);
     EXPECT_NE(bytes.compare(0, 5, "solid"), 0);
     const uint32_t count = static_cast<uint8_t>(bytes[80]) | (static_cast<uint8_t>(bytes[81]) << 8) |

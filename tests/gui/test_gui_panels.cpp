@@ -252,11 +252,8 @@ TEST(FileBrowserGui, MenuOpensTheBrowserAndADoubleClickLoads)
 {
     test::FreshStore store;
     test::ScratchDir dir;
-    std::ifstream in(SamplePath("cube.obj"), std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    dir.Write("cube.obj", text);
-    std::ifstream library(SamplePath("cube.mtl"), std::ios::binary);
-    dir.Write("cube.mtl", std::string((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>()));
+    dir.Write("cube.obj", test::ReadFileBytes(SamplePath("cube.obj")));
+    dir.Write("cube.mtl", test::ReadFileBytes(SamplePath("cube.mtl")));
     Session s;
     s.settings.file_browser_last_dir = dir.Path().string() + "/";
     s.Trigger(command::FileBrowser);

@@ -227,7 +227,7 @@ TEST(UsageGui, AcceptedUpdateIsDownloadedAndHandedToTheDesktop)
                           "download of the update package.");
     EXPECT_EQ(script.titles[1], "Update Download Successfull");
     EXPECT_EQ(opened.toStdString(), (endpoint.dir.Path() / "Solvane_upgrade.exe").string());
-    EXPECT_EQ(test::ReadFile(opened.toStdString()), test::ReadFile(package));
+    EXPECT_EQ(test::ReadFileBytes(opened.toStdString()), test::ReadFileBytes(package));
     EXPECT_EQ(StatusText(), "Status:");
 }
 

@@ -50,9 +50,7 @@ TEST(MainWindowGui, FirstStartLoadsFromTheCommandLinePath)
 
     // A quoted path with a blank opens the file it names.
     test::ScratchDir dir;
-    std::ifstream in(SamplePath("teapot.obj"), std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string path = dir.Write("my teapot.obj", text);
+    const std::string path = dir.Write("my teapot.obj", test::ReadFileBytes(SamplePath("teapot.obj")));
     ASSERT_TRUE(s.Load("\"" + path + "\""));
     ASSERT_NE(s.window->CurrentModel(), nullptr);
     EXPECT_EQ(s.window->windowTitle(), "my teapot.obj - Solvane Viewer");
