@@ -105,6 +105,7 @@ Texture Picture(int width, int height, uint8_t seed)
 
 // ---- Limits ------------------------------------------------------------------------------------
 
+// Limits that splitting cannot meet are refused with a message, and no file is left behind.
 TEST(ModelWriters, ModelsBeyondAFormatsLimitsAreRefusedAndLeaveNoFile)
 {
     const auto manyTriangles = [] {
@@ -129,6 +130,18 @@ TEST(ModelWriters, ModelsBeyondAFormatsLimitsAreRefusedAndLeaveNoFile)
         for (int s = 0; s < 33; ++s) model->subMeshes.push_back(Grid(1, 1, true)->subMeshes[0]);
         return model;
     };
+    const auto manyObjects = [] {
+        auto model = NewModel(0);
+        model->subMeshes.assign(32768, Grid(1, 1, true)->subMeshes[0]);
+        return model;
+    };
+    const auto onlyALine = [] {
+        auto model = NewModel(1);
+        model->subMeshes[0].vertices = {0, 0, 0, 1, 0, 0};
+        AddFace(model->subMeshes[0], {0, 1});
+        ComputeAllBounds(*model);
+        return model;
+    };
     const struct {
         const char* writer;
         std::unique_ptr<Model> model;
@@ -140,6 +153,8 @@ TEST(ModelWriters, ModelsBeyondAFormatsLimitsAreRefusedAndLeaveNoFile)
         {"md3", farAway(), "The model exceeds the format's limit of 512 units from the origin."},
         {"md3", manySubMeshes(), "The model exceeds the format's limit of 32 surfaces."},
         {"lwo", Grid(256, 256, false), "The model exceeds the format's limit of 65536 points."},
+        {"3d2", manyObjects(), "The model exceeds the format's limit of 32767 objects."},
+        {"dxf", onlyALine(), "The model has no faces of three or more corners to write as 3DFACE entities."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -1,9 +1,8 @@
 // The model writers: every corpus model that loads, written in every format of the writer table and
 // read back through our readers (tests/round_trip.h holds what each format keeps); a model with
-// every feature the writers handle; the formats' limits; the table itself; binary STL, which no
-// reader of ours reads; and the files as assimp reads them, where it is installed.
-#include <sys/stat.h>
-
+// every feature the writers handle; splitting at the formats' limits (refusals are in
+// test_model_writers.cpp); the table itself; binary STL, which no reader of ours reads; and the
+// files as assimp reads them, where it is installed.
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -21,12 +20,6 @@
 
 namespace solvane::test {
 namespace {
-
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
 
 // Two sub-meshes: a pentagon, a hexagon, a quad, a triangle, a two-corner and a cornerless face;
 // three coloured materials (one from a DXF palette), normals, texture coordinates with their own
@@ -316,48 +309,6 @@ TEST(WriterLimits, StereoCadSplitsLargeSubMeshes)
     }
     EXPECT_EQ(triangles, source.FaceCount());
     EXPECT_TRUE(written == read);
-}
-
-// Limits that splitting cannot meet are refused with a message, and no file is left behind.
-TEST(WriterLimits, RefusedWithMessageAndNoFile)
-{
-    struct Case {
-        const char* writer;
-        std::function<std::unique_ptr<Model>()> make;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"3d2",
-         [] {
-             auto model = NewModel(32768);
-             for (SubMesh& mesh : model->subMeshes) {
-                 mesh.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-                 const uint32_t t[3] = {0, 1, 2};
-                 mesh.AppendFace(t, 3);
-             }
-             ComputeAllBounds(*model);
-             return model;
-         },
-         "The model exceeds the format's limit of 32767 objects."},
-        {"dxf",
-         [] {
-             auto model = NewModel(1);
-             model->subMeshes[0].vertices = {0, 0, 0, 1, 0, 0};
-             const uint32_t line[2] = {0, 1};
-             model->subMeshes[0].AppendFace(line, 2);
-             ComputeAllBounds(*model);
-             return model;
-         },
-         "The model has no faces of three or more corners to write as 3DFACE entities."},
-    };
-    for (const Case& c : cases) {
-        ScratchDir dir;
-        const std::string path = (dir.Path() / "out").string() + FindWriter(c.writer)->extension;
-        SaveContext ctx;
-        EXPECT_FALSE(SaveModelFile(*c.make(), path, *FindWriter(c.writer), ctx)) << c.writer;
-        EXPECT_EQ(ctx.error, c.message);
-        EXPECT_FALSE(Exists(path)) << c.writer;
-    }
 }
 
 // A model resized to fit the view is written in the units of the file it came from.
