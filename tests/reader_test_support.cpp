@@ -78,6 +78,13 @@ std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face)
     return {mesh.FaceIndices(face), mesh.FaceIndices(face) + mesh.FaceCorners(face)};
 }
 
+FaceList AllCorners(const SubMesh& mesh)
+{
+    FaceList faces;
+    for (int32_t f = 0; f < mesh.FaceCount(); ++f) faces.push_back(Corners(mesh, f));
+    return faces;
+}
+
 std::vector<uint32_t> TexCorners(const SubMesh& mesh, int32_t face)
 {
     return {mesh.FaceTexCoordIndices(face), mesh.FaceTexCoordIndices(face) + mesh.FaceCorners(face)};

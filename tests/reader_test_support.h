@@ -50,6 +50,9 @@ std::unique_ptr<Model> ReadValid(ModelReader reader, const std::string& name, co
                                  int32_t* code = nullptr);
 
 std::vector<uint32_t> Corners(const SubMesh& mesh, int32_t face);
+// The corners of every face, in order.
+using FaceList = std::vector<std::vector<uint32_t>>;
+FaceList AllCorners(const SubMesh& mesh);
 std::vector<uint32_t> TexCorners(const SubMesh& mesh, int32_t face);
 std::vector<float> Vertex(const SubMesh& mesh, int32_t index);
 

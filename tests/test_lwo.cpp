@@ -13,7 +13,9 @@
 namespace solvane {
 namespace {
 
+using test::AllCorners;
 using test::Corners;
+using test::FaceList;
 using test::LoadOutcome;
 using namespace test::lwo;
 
@@ -31,10 +33,7 @@ TEST(LwoReader, LwobSurfacesTextureAndDetailPolygons)
     EXPECT_EQ(mesh.bounds, (std::array<float, 6>{0, 1, 0, 1, 0, 0}));
     EXPECT_FLOAT_EQ(mesh.centroid[0], 0.5f);
     // The detail polygon is not a face.
-    ASSERT_EQ(mesh.FaceCount(), 3);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{0, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 2), (std::vector<uint32_t>{3, 2, 1}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2, 3}, {0, 2, 3}, {3, 2, 1}}));
     EXPECT_EQ(mesh.faceMaterials, (std::vector<int32_t>{0, 1, -1}));
     EXPECT_TRUE(mesh.texCoords.empty());
     EXPECT_TRUE(mesh.faceTexCoordIndices.empty());

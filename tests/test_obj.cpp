@@ -13,7 +13,9 @@
 namespace solvane {
 namespace {
 
+using test::AllCorners;
 using test::Corners;
+using test::FaceList;
 using test::Load;
 using test::LoadBytes;
 using test::ScratchDir;
@@ -38,11 +40,7 @@ TEST(Obj, KeywordsAreCaseInsensitiveAndCornersTakeTheLeadingNumber)
     EXPECT_EQ(mesh.TexCoordCount(), 4);
     EXPECT_EQ(mesh.texCoords[2], 1.0f);  // the third value of "VT 1 0 7" is ignored
     EXPECT_EQ(mesh.texCoords[3], 0.0f);
-    ASSERT_EQ(mesh.FaceCount(), 4);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{0, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 2), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 3), (std::vector<uint32_t>{3, 2, 1}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2}, {0, 2, 3}, {0, 1, 2, 3}, {3, 2, 1}}));
     // Texture coordinate i belongs to vertex i.
     EXPECT_EQ(mesh.faceTexCoordIndices, mesh.faceIndices);
     EXPECT_TRUE(mesh.faceMaterials.empty());  // no library: every face has no material
@@ -78,11 +76,7 @@ TEST(Obj, CornerNumbersOutOfRangeAreBroughtIntoRange)
                                   "f -1 -4 -9\n"));
     ASSERT_TRUE(r.model);
     const SubMesh& mesh = r.model->subMeshes[0];
-    ASSERT_EQ(mesh.FaceCount(), 4);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{0, 1, 3}));
-    EXPECT_EQ(Corners(mesh, 2), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(Corners(mesh, 3), (std::vector<uint32_t>{3, 0, 0}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2}, {0, 1, 3}, {0, 1, 2}, {3, 0, 0}}));
     EXPECT_EQ(ValidateModel(*r.model), "");
 }
 

@@ -13,7 +13,9 @@
 namespace solvane {
 namespace {
 
+using test::AllCorners;
 using test::Corners;
+using test::FaceList;
 using test::LeChunk;
 using test::Load;
 using test::ScratchDir;
@@ -37,9 +39,7 @@ TEST(Studio3ds, TriangleMeshGivesVerticesFacesTexCoordsBoundsAndCentroid)
     ASSERT_EQ(model->SubMeshCount(), 1);
     const SubMesh& mesh = model->subMeshes[0];
     EXPECT_EQ(mesh.VertexCount(), 4);
-    ASSERT_EQ(mesh.FaceCount(), 2);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{0, 2, 3}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2}, {0, 2, 3}}));
     EXPECT_EQ(mesh.faceTexCoordIndices, mesh.faceIndices);
     EXPECT_EQ(mesh.texCoords, (std::vector<float>{0, 0, 1, 0, 1, 1, 0, 1}));
     EXPECT_EQ(mesh.faceMaterials, (std::vector<int32_t>{-1, -1}));

@@ -13,7 +13,9 @@
 namespace solvane {
 namespace {
 
+using test::AllCorners;
 using test::Corners;
+using test::FaceList;
 using test::ExpectCodes;
 using test::LoadBytes;
 using test::Vertex;
@@ -29,9 +31,7 @@ TEST(Ply, VerticesTakeXyzAndFacesTheirIndexLists)
     ASSERT_EQ(mesh.VertexCount(), 4);
     EXPECT_EQ(Vertex(mesh, 2), (std::vector<float>{1, 1, 0.5f}));
     EXPECT_EQ(Vertex(mesh, 3), (std::vector<float>{0, 1, -2}));
-    ASSERT_EQ(mesh.FaceCount(), 2);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{3, 2, 1}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2, 3}, {3, 2, 1}}));
     EXPECT_EQ(mesh.bounds, (std::array<float, 6>{0, 1, 0, 1, -2, 0.5f}));
     EXPECT_FLOAT_EQ(mesh.centroid[2], -1.5f / 4);
     EXPECT_TRUE(mesh.normals.empty());
@@ -59,9 +59,7 @@ TEST(Ply, FaceValuesAroundTheIndexListFollowTheHeader)
                              "7 0 3 2 1 0 1 2 3\n");
     ASSERT_TRUE(r.model) << r.code;
     const SubMesh& mesh = r.model->subMeshes[0];
-    ASSERT_EQ(mesh.FaceCount(), 2);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{2, 1, 0}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2}, {2, 1, 0}}));
 }
 
 TEST(Ply, IndexListsWrapLinesWhenTheListIsTheOnlyFaceProperty)
@@ -74,10 +72,7 @@ TEST(Ply, IndexListsWrapLinesWhenTheListIsTheOnlyFaceProperty)
                              "4 0 1\n2 3\n3 3 2 1 3\n0 1\n2\n");
     ASSERT_TRUE(r.model) << r.code;
     const SubMesh& mesh = r.model->subMeshes[0];
-    ASSERT_EQ(mesh.FaceCount(), 3);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{3, 2, 1}));
-    EXPECT_EQ(Corners(mesh, 2), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2, 3}, {3, 2, 1}, {0, 1, 2}}));
 }
 
 TEST(Ply, PositionsComeFromTheXyzProperties)
@@ -175,9 +170,7 @@ TEST(Off, CountsOnTheKeywordLineCommentsAndFaceColours)
     ASSERT_TRUE(r.model) << r.code;
     const SubMesh& mesh = r.model->subMeshes[0];
     EXPECT_EQ(mesh.VertexCount(), 4);
-    ASSERT_EQ(mesh.FaceCount(), 2);
-    EXPECT_EQ(Corners(mesh, 0), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(Corners(mesh, 1), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(AllCorners(mesh), (FaceList{{0, 1, 2, 3}, {0, 1, 2}}));
 }
 
 TEST(Off, TheEdgeCountMayStandAloneOrBeLeftOut)
