@@ -1,14 +1,18 @@
 // On a dense screen (Qt scaling everything by 2, as a desktop set to 200% does) the tool band uses
 // its double-size pictures, and the view draws, locates its pivot and is captured in device
-// pixels, not in the smaller logical ones.
+// pixels, not in the smaller logical ones; pointer positions are turned into device pixels before
+// they are tested against the thumbnails.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QToolBar>
 
+#include "app/command_table.h"
 #include "app/dialogs.h"
 #include "app/toolbar_icons.h"
 #include "tests/gui/gui_support.h"
+#include "viewer/capture.h"
+#include "viewer/snapshots.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -104,6 +108,45 @@ TEST(HighDensityGui, ViewDrawsAndIsCapturedInDevicePixels)
     EXPECT_NEAR(model.center().x(), device.width() / 2, device.width() / 20);
     EXPECT_NEAR(model.center().y(), device.height() / 2, device.height() / 20);
     EXPECT_GT(model.width(), device.width() / 3);
+}
+
+// What the snapshots and the exports capture has the view's device pixels.
+TEST(HighDensityGui, CaptureHasTheViewsDevicePixels)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
+    ViewWidget* view = s.window->View();
+    std::unique_ptr<Texture> capture;
+    view->WithContext([&] { capture = CaptureView(view->viewer()); });
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->width, view->width() * 2);
+    EXPECT_EQ(capture->height, view->height() * 2);
+    EXPECT_EQ(view->viewer().view.viewWidth, capture->width);
+}
+
+TEST(HighDensityGui, PointerIsTestedInDevicePixels)
+{
+    test::FreshStore store;
+    Session s;
+    ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
+    ViewWidget* view = s.window->View();
+    const SnapshotSet& snapshots = view->viewer().snapshots;
+    s.Trigger(command::TakeSnapshot);
+    s.Trigger(command::TakeSnapshot);
+    ASSERT_EQ(snapshots.count, 2);
+    // The second thumbnail sits one edge (150 device pixels, 75 logical) under the first.
+    EXPECT_EQ(snapshots.entries[1]->y, 150);
+    // Logical (70, 4) is device (140, 8): the first thumbnail's delete corner (it would be the
+    // middle of its title strip in logical pixels).
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(70, 4));
+    EXPECT_FALSE(snapshots.entries[0]);
+    // Dragging the second by 10 logical pixels moves it by 20 device pixels.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(30, 110));
+    QTest::mouseMove(view, QPoint(40, 120));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(40, 120));
+    EXPECT_EQ(snapshots.entries[1]->x, 20);
+    EXPECT_EQ(snapshots.entries[1]->y, 170);
 }
 
 TEST(HighDensityGui, AboutPictureIsSharp)
