@@ -259,6 +259,9 @@ struct Session {
     }
 };
 
+// A session on a fresh settings store of its own (the store outlives the window).
+struct FreshSession : FreshStore, Session {};
+
 inline QSize FrameSize(const Session& s)
 {
     return s.window->frameGeometry().size();

@@ -100,8 +100,7 @@ QString MenuLayout(const QMenu* menu)
 
 TEST(CommandsGui, MenusAndToolBandFollowTheTable)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QStringList menus;
     for (const QAction* top : s.window->menuBar()->actions()) menus << top->text() + ": " + MenuLayout(top->menu());
     EXPECT_EQ(menus, QStringList({
@@ -184,8 +183,7 @@ TEST(CommandsGui, CheckMarksFollowTheStoredSettings)
 // all of them are enabled while a model is shown, and a short alias reaches its command.
 TEST(CommandsGui, ModelCommandsNeedAModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     auto enabled = [&](bool expected) {
         for (const CommandRow& row : CommandTable()) {
             if (row.availability != Availability::WithModel || !IsAvailableYet(row)) continue;

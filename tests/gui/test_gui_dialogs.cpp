@@ -54,8 +54,7 @@ Seen Look(const QString& objectName)
 // titles, texts and progress bars; the shared status text returns to "Status:".
 TEST(DialogsGui, StatusBoxesShowWhileTheirWorkRuns)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QWidget* window = s.window.get();
     Seen seen;
     RunStatusTask(window, "Counting sheep, please wait...", StatusProgress::None,
@@ -104,8 +103,7 @@ QColor CornerColour(const QImage& image)
 // Every dialog of the program paints white text on red 25, green 30, blue 43.
 TEST(DialogsGui, EveryDialogUsesTheProgramsColours)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     struct Grab {
         QString name;
         QImage image;
@@ -160,8 +158,7 @@ int Contrast(const QImage& image, const QRect& rect)
 // changes visibly between unticked and ticked, and the tick stands out from its box.
 TEST(DialogsGui, TicksStayVisibleOnTheDarkDialogs)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QImage unticked;
     QImage ticked;
     QRect indicator;
@@ -195,8 +192,7 @@ TEST(DialogsGui, TicksStayVisibleOnTheDarkDialogs)
 // Parameter dialogs open inside the main window's bottom-left corner, above the tool band.
 TEST(DialogsGui, ParameterDialogsOpenAtTheBottomLeftCorner)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     MainWindow* window = s.window.get();
     QRect frame;
     ModalDriver driver([&](QWidget* modal) {
@@ -218,8 +214,7 @@ TEST(DialogsGui, ParameterDialogsOpenAtTheBottomLeftCorner)
 // browser and mail program.
 TEST(DialogsGui, AboutBoxShowsThePictureAndWholeLinksThatOpen)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QList<QUrl> opened;
     SetUrlOpener([&](const QUrl& url) {
         opened << url;

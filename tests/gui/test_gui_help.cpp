@@ -47,8 +47,7 @@ QString ReadPage(const QString& path)
 // The help commands open the installed pages as local files in the desktop's browser.
 TEST(HelpGui, GuideAndFaqOpenTheInstalledPages)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     UrlCatcher files("file");
     const struct {
         int command;
@@ -73,8 +72,7 @@ TEST(HelpGui, GuideAndFaqOpenTheInstalledPages)
 // Without a browser the user learns where the page is.
 TEST(HelpGui, NoBrowserIsReportedWithThePagesPath)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QList<QUrl> tried;
     SetUrlOpener([&](const QUrl& url) {
         tried << url;

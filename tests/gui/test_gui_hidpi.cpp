@@ -53,8 +53,7 @@ int Differing(const QImage& a, const QImage& b)
 TEST(HighDensityGui, ToolBandUsesTheDoubleSizePictures)
 {
     ASSERT_TRUE(kScaledScreen);
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_EQ(s.window->devicePixelRatioF(), 2.0);
     for (QAction* action : s.window->ToolBand()->actions()) {
         if (action->isSeparator()) continue;
@@ -90,8 +89,7 @@ QRect Drawn(const QImage& image)
 
 TEST(HighDensityGui, ViewDrawsAndIsCapturedInDevicePixels)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));  // centred on its origin
     ViewWidget* view = s.window->View();
     const QSize device = view->size() * 2;
@@ -113,8 +111,7 @@ TEST(HighDensityGui, ViewDrawsAndIsCapturedInDevicePixels)
 // What the snapshots and the exports capture has the view's device pixels.
 TEST(HighDensityGui, CaptureHasTheViewsDevicePixels)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     ViewWidget* view = s.window->View();
     std::unique_ptr<Texture> capture;
@@ -127,8 +124,7 @@ TEST(HighDensityGui, CaptureHasTheViewsDevicePixels)
 
 TEST(HighDensityGui, PointerIsTestedInDevicePixels)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     ViewWidget* view = s.window->View();
     const SnapshotSet& snapshots = view->viewer().snapshots;
@@ -151,8 +147,7 @@ TEST(HighDensityGui, PointerIsTestedInDevicePixels)
 
 TEST(HighDensityGui, AboutPictureIsSharp)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QPixmap picture;
     ModalDriver driver([&](QWidget* modal) {
         picture = modal->findChild<QLabel*>("bitmap_117")->pixmap();

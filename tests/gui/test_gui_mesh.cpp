@@ -66,8 +66,7 @@ int64_t RedLight(Session& s)
 
 TEST(MeshGui, ScaleByTwoScalesModelCameraAndRecordBehindItsStatusBox)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     const std::vector<float> before = FirstVertices(s);
     const float distance = s.window->View()->viewer().camera.viewDistance;
@@ -107,8 +106,7 @@ TEST(MeshGui, ScaleByTwoScalesModelCameraAndRecordBehindItsStatusBox)
 // Every refused text shows its message in the error box; the dialog stays open with the text.
 TEST(MeshGui, ScaleRefusesLettersExtraPointsAndNumbersNotAboveZero)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     const std::vector<float> before = FirstVertices(s);
     const std::pair<QString, QString> refused[] = {
@@ -151,8 +149,7 @@ TEST(MeshGui, ScaleRefusesLettersExtraPointsAndNumbersNotAboveZero)
 
 TEST(MeshGui, ScaleTakesADecimalCommaAndOneChangesNothing)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     const std::vector<float> before = FirstVertices(s);
     auto scaleBy = [&](const QString& text) {
@@ -186,8 +183,7 @@ TEST(MeshGui, ScaleTakesADecimalCommaAndOneChangesNothing)
 // opened over, and the new model is shown afterwards.
 TEST(MeshGui, ALoadFinishingDuringADialogWaitsForIt)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     const Model* cube = s.window->CurrentModel();
     const std::vector<float> before = FirstVertices(s);
@@ -235,8 +231,7 @@ int DecimateOnce(Session& s, int position, bool ok, int* openingPosition = nullp
 // merges each with its most recently kept neighbour.
 TEST(MeshGui, DecimateWeldsByTheModelBoxTolerance)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     {
         BoxWatcher status("UI_STATUS");
@@ -254,8 +249,7 @@ TEST(MeshGui, DecimateWeldsByTheModelBoxTolerance)
 
 TEST(MeshGui, DecimateCancelKeepsTheFactorItOpenedWith)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     int opening = -1;
     EXPECT_EQ(DecimateOnce(s, 99, true, &opening), 8);
@@ -269,8 +263,7 @@ TEST(MeshGui, DecimateCancelKeepsTheFactorItOpenedWith)
 
 TEST(MeshGui, TriangulateSplitsQuadsThenReportsTriangles)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     {
         BoxWatcher status("UI_STATUS");
@@ -310,8 +303,7 @@ TEST(MeshGui, TriangulateSplitsQuadsThenReportsTriangles)
 // generated normals light it again.
 TEST(MeshGui, InvertAndGenerateNormalsRelightTheModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     const int64_t lit = RedLight(s);
     Viewer& viewer = s.window->View()->viewer();

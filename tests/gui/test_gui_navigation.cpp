@@ -67,8 +67,7 @@ void WaitForFrame(ViewWidget* view)
 
 TEST(NavigationGui, WheelZoomsInRotateModeAndFliesInFlyMode)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     s.settings.axes = 0;
     s.settings.bounding_box = 0;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
@@ -104,8 +103,7 @@ TEST(NavigationGui, WheelZoomsInRotateModeAndFliesInFlyMode)
 
 TEST(NavigationGui, MiddleDragPansAndTheTrackballTurnsAboutThePannedPivot)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     s.settings.axes = 0;
     s.settings.bounding_box = 0;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
@@ -151,8 +149,7 @@ TEST(NavigationGui, MiddleDragPansAndTheTrackballTurnsAboutThePannedPivot)
 
 TEST(NavigationGui, ShortcutsReachTheirCommands)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     const std::pair<int, const char*> table[] = {
         {command::Open, "Ctrl+O"}, {command::Close, "Ctrl+W"}, {command::Quit, "Ctrl+Q"}, {command::UserGuide, "F1"}};
     for (const auto& [number, keys] : table) {

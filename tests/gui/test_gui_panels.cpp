@@ -108,8 +108,7 @@ struct BrowserHarness {
 // its expand button.
 TEST(FileBrowserGui, FoldersAreListedWhenFirstOpened)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ScratchTree tree;
     BrowserHarness b(s, tree);
     EXPECT_EQ(b.panel->windowTitle(), "Solvane File Browser");
@@ -158,8 +157,7 @@ TEST(FileBrowserGui, FoldersAreListedWhenFirstOpened)
 // "All Files" lists every file (a text document with the regular icon); the choice is stored.
 TEST(FileBrowserGui, AllFilesShowsEveryFile)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ScratchTree tree;
     BrowserHarness b(s, tree);
     auto* all = b.panel->findChild<QRadioButton*>("all_1045");
@@ -191,8 +189,7 @@ TEST(FileBrowserGui, AllFilesShowsEveryFile)
 // browser remembers nothing.
 TEST(FileBrowserGui, RemembersTheLastFolder)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ScratchTree tree;
     {
         BrowserHarness b(s, tree);
@@ -227,8 +224,7 @@ TEST(FileBrowserGui, RemembersTheLastFolder)
 // to the main window every time.
 TEST(FileBrowserGui, DoubleClickOpensFilesOnly)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ScratchTree tree;
     BrowserHarness b(s, tree);
     b.Root()->setExpanded(true);
@@ -304,8 +300,7 @@ QString Report(Session& s, ReportForm form)
 // the file's units. Closing the model empties it.
 TEST(InfoPanelGui, InitialFormThenRefreshFormAfterARebuild)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     EXPECT_FALSE(s.window->MenuAction(command::FileInfo)->isEnabled());
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     ASSERT_NE(s.window->CurrentModel()->loadScale, 1.0f);
@@ -364,8 +359,7 @@ QRect Outer(const QWidget* w)
 
 // Both panels opened from the menu, with the main window at its first-start place.
 struct PanelsOpen {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     PanelsOpen()
     {
         EXPECT_TRUE(s.Load(SamplePath("cube.obj")));
@@ -474,8 +468,7 @@ TEST(DockingGui, DockableWindowsSwitchesDocking)
 // Over a maximised main window a panel opens small at the top left.
 TEST(DockingGui, OverAMaximisedWindowPanelsOpenSmall)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     s.window->showMaximized();
     ASSERT_TRUE(WaitUntil([&] { return s.settings.window_state == 3; }));
     s.Trigger(command::FileBrowser);
@@ -545,8 +538,7 @@ T* Find(QWidget* dialog, const char* name)
 // The checks of OK in their order, each keeping the dialog open with what was typed.
 TEST(HtmlExportGui, DialogChecksSizesAndFiles)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     HtmlExportOptions options;
     QStringList errors;
@@ -588,8 +580,7 @@ TEST(HtmlExportGui, DialogChecksSizesAndFiles)
 // Cancel puts back the colour chosen meanwhile.
 TEST(HtmlExportGui, DialogTicksWhatTheModelLacksAndCancelRestores)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));  // materials, no textures, no animation
     HtmlExportOptions options;
     std::map<QString, std::pair<bool, bool>> boxes;  // checked, enabled

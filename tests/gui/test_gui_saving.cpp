@@ -243,8 +243,7 @@ TEST(SavingGui, SceneFileKeepsTheViewAsItWasSaved)
 // Recent Writes unchanged.
 TEST(SavingGui, FailedSaveShowsTheWritersMessage)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(CubePath()));
     const QString path = "/proc/solvane-cube.ply";
     const SaveRun run = SaveAs(s, SaveRow("ply"), path, true);
@@ -409,8 +408,7 @@ TEST(SavingGui, ExportImageWritesTheViewsPictureInTheChosenFormat)
 // it as PNG.
 TEST(SavingGui, CopyToClipboardPutsThePictureThere)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(CubePath()));
     QGuiApplication::clipboard()->clear();
     s.Trigger(command::CopyToClipboard);

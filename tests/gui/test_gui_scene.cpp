@@ -98,8 +98,7 @@ void SetBackground(Session& s, const std::string& file, int quality)
 
 TEST(SceneGui, ImageChooserHasItsTitleFiltersAndOptions)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     RunBackgroundDialog(
         s,
         [](QWidget* dialog) {
@@ -439,8 +438,7 @@ TEST(SceneGui, MeshAndSceneDialogsWearTheProgramsColoursAndOpenAtTheBottomLeft)
 // model takes its hue.
 TEST(SceneGui, LightColorTintsTheLitModelAndLeavesAmbientBlack)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     auto light = [&](GLenum which) {
         std::array<float, 4> value{};

@@ -101,8 +101,7 @@ QStringList MenuTexts(QMenu* menu)
 
 TEST(SnapshotsGui, CommandsSitInTheirMenusWithTheirStates)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QMenu* display = TopMenu(*s.window, "&Display");
     ASSERT_TRUE(display);
     const QStringList texts = MenuTexts(display);

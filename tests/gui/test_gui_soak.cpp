@@ -132,8 +132,7 @@ TEST(ViewerSoak, EveryCorpusModelThroughTheLoadJob)
     const unsigned seed = seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 18u;
     std::mt19937 random(seed);
 
-    test::FreshStore store;
-    test::Session s;
+    test::FreshSession s;
     BoxCloser closer;
     MainWindow& window = *s.window;
     Viewer& viewer = window.View()->viewer();

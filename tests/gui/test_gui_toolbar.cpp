@@ -40,8 +40,7 @@ int OpaquePixels(const QImage& image)
 // dense screens, and its label under it.
 TEST(ToolbarGui, EverySlotShowsItsOwnPictureAndLabel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QToolBar* band = s.window->ToolBand();
     EXPECT_EQ(band->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     EXPECT_EQ(band->iconSize(), QSize(32, 32));
@@ -80,8 +79,7 @@ TEST(ToolbarGui, EverySlotShowsItsOwnPictureAndLabel)
 // Under the pointer a button shows its hot picture.
 TEST(ToolbarGui, HotPictureShowsUnderThePointer)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     auto* open = qobject_cast<QToolButton*>(s.window->ToolBand()->widgetForAction(s.window->ToolButton(command::ButtonOpen)));
     ASSERT_NE(open, nullptr);
     QTest::mouseMove(s.window->View(), QPoint(10, 10));
@@ -100,8 +98,7 @@ TEST(ToolbarGui, HotPictureShowsUnderThePointer)
 // and neither its alias nor the menu number does anything.
 TEST(ToolbarGui, SaveButtonNeedsAModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     const QList<QAction*> actions = s.window->ToolBand()->actions();
     ASSERT_GE(actions.size(), 2);
     EXPECT_EQ(actions[1]->text(), "Save");
@@ -132,8 +129,7 @@ struct MenuOptions : QMenu {
 // Radio rows are drawn with radio marks, one group per radio group; toggles keep check boxes.
 TEST(ToolbarGui, RadioGroupsShowRadioMarks)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     std::map<RadioGroup, QActionGroup*> groups;
     std::set<RadioGroup> seen;
     for (const CommandRow& row : CommandTable()) {

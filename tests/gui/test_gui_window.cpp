@@ -36,8 +36,7 @@ using test::Session;
 
 TEST(MainWindowGui, FirstStartLoadsFromTheCommandLinePath)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     EXPECT_EQ(s.settings.window_x, 650);
     EXPECT_EQ(s.settings.window_y, 480);
     EXPECT_EQ(s.window->frameGeometry().topLeft(), QPoint(150, 150));
@@ -63,8 +62,7 @@ TEST(MainWindowGui, FirstStartLoadsFromTheCommandLinePath)
 
 TEST(MainWindowGui, FailedLoadShowsTheMessageAndKeepsTheModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     Model* first = s.window->CurrentModel();
     ASSERT_NE(first, nullptr);
@@ -81,8 +79,7 @@ TEST(MainWindowGui, FailedLoadShowsTheMessageAndKeepsTheModel)
 
 TEST(MainWindowGui, UnreadableInputShowsWhyInTheErrorBox)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     test::ScratchDir dir;
     std::filesystem::create_directory(dir.Path() / "folder.obj");
     ASSERT_EQ(::mkfifo((dir.Path() / "pipe.3ds").c_str(), 0644), 0);
@@ -105,8 +102,7 @@ TEST(MainWindowGui, UnreadableInputShowsWhyInTheErrorBox)
 
 TEST(MainWindowGui, DropOpensOneFileAndRefusesTwo)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     auto drop = [&](const QList<QUrl>& urls) {
         auto* mime = new QMimeData;
         mime->setUrls(urls);
@@ -146,8 +142,7 @@ TEST(MainWindowGui, DropOpensOneFileAndRefusesTwo)
 // Cancel, Esc and the box's close box all cancel the load; nothing is shown, the model stays.
 TEST(MainWindowGui, DismissingTheLoadingBoxCancelsTheLoadAndKeepsTheModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     EXPECT_TRUE(WaitUntil([&] { return s.window->Loading() == nullptr; }, 2000));  // a finished load's box goes
     Model* first = s.window->CurrentModel();
@@ -177,8 +172,7 @@ TEST(MainWindowGui, DismissingTheLoadingBoxCancelsTheLoadAndKeepsTheModel)
 // The status band is one line high before, with and after a model: the view does not jump.
 TEST(MainWindowGui, StatusBandKeepsItsHeightAcrossTheFirstLoad)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     QTest::qWait(100);
     QLabel* counts = s.window->StatusBand()->findChild<QLabel*>("status_part1");
     ASSERT_NE(counts, nullptr);
@@ -197,8 +191,7 @@ TEST(MainWindowGui, StatusBandKeepsItsHeightAcrossTheFirstLoad)
 
 TEST(MainWindowGui, DisplayCommandsKeepChecksButtonsAndStateTogether)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     auto agree = [&](int menu, int button, bool expected) {
         EXPECT_EQ(s.window->MenuAction(menu)->isChecked(), expected) << menu;
@@ -257,8 +250,7 @@ TEST(MainWindowGui, DisplayCommandsKeepChecksButtonsAndStateTogether)
 
 TEST(MainWindowGui, TrackballDragTurnsTheModel)
 {
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     ViewWidget* view = s.window->View();
     QTest::qWait(300);  // let the layout settle after the loading box has gone

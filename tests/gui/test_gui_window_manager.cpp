@@ -66,8 +66,7 @@ TEST(WindowManagerGui, DialogsOpenWhereTheyBelongWithTheirFrames)
 {
     test::WindowManager manager;
     SKIP_WITHOUT_WINDOW_MANAGER(manager);
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(WaitUntil([&] { return Framed(s); }, 5000));
     MainWindow* window = s.window.get();
     QRect gamma;
@@ -105,8 +104,7 @@ TEST(WindowManagerGui, PanelsDockFrameToFrameAndFollow)
     test::WindowManager manager;
     SKIP_WITHOUT_WINDOW_MANAGER(manager);
     EXPECT_TRUE(WindowManagerRunning());
-    test::FreshStore store;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(WaitUntil([&] { return Framed(s); }, 5000));
     ASSERT_TRUE(s.Load(test::SamplePath("cube.obj")));
     s.Trigger(command::FileBrowser);
