@@ -365,10 +365,9 @@ TEST(MeshGui, MaterialGivesEveryMaterialTheChosenColour)
 
 TEST(MeshGui, TextureMapWithoutTextureCoordinatesWarnsInsteadOfOpening)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string path = dir.Write("plain.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(path));
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -537,10 +536,9 @@ TEST(MeshGui, TextureMapSwitchingEntriesAndCancelRestoreTheTextures)
 
 TEST(MeshGui, TextureMapRefusesAnImageThatCannotBeRead)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string broken = dir.Write("broken.bmp", "BM not really a bitmap");
-    Session s;
+    test::FreshSession s;
     ImageReports reports;
     reports.Attach(s);
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));

@@ -246,11 +246,10 @@ TEST(FileBrowserGui, DoubleClickOpensFilesOnly)
 // the model into the window.
 TEST(FileBrowserGui, MenuOpensTheBrowserAndADoubleClickLoads)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     dir.Write("cube.obj", test::ReadFileBytes(SamplePath("cube.obj")));
     dir.Write("cube.mtl", test::ReadFileBytes(SamplePath("cube.mtl")));
-    Session s;
+    test::FreshSession s;
     s.settings.file_browser_last_dir = dir.Path().string() + "/";
     s.Trigger(command::FileBrowser);
     FileBrowserPanel* panel = s.window->FileBrowser();
@@ -615,9 +614,8 @@ TEST(HtmlExportGui, DialogTicksWhatTheModelLacksAndCancelRestores)
 // File > Export HTML...: the save chooser, the dialog, then the page with pictures of the view.
 TEST(HtmlExportGui, ExportHtmlWritesThePageWithPicturesOfTheView)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("teapot.obj")));
     const QString page = QString::fromStdString((dir.Path() / "tea page.htm").string());
     ModalDriver chooser([&](QWidget* modal) {

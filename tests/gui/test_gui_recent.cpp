@@ -282,10 +282,9 @@ TEST(RecentMenus, EntriesStandAboveTheSeparatorAndClearList)
 
 TEST(RecentMenus, TheEleventhOpenedFileDropsTheOldest)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     std::vector<std::string> opened;
-    Session s;
+    test::FreshSession s;
     for (int i = 0; i < 11; ++i) {
         opened.push_back(WriteTriangle(dir, "model" + std::to_string(i) + ".obj"));
         ASSERT_TRUE(s.Load(opened.back()));

@@ -141,9 +141,8 @@ std::string CubePath()
 
 TEST(SavingGui, SaveAsStartsOnTheShownModelsRow)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Session s;
+    test::FreshSession s;
     QAction* button = s.window->ToolButton(command::ButtonSave);
     ASSERT_NE(button, nullptr);
     EXPECT_FALSE(button->isEnabled());  // no model yet
@@ -176,9 +175,8 @@ TEST(SavingGui, SaveAsStartsOnTheShownModelsRow)
 // saving box shows while it is written, and the path heads Recent Writes.
 TEST(SavingGui, SaveAsWritesTheChosenRowsFormat)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(CubePath()));
     ASSERT_NE(s.window->CurrentModel()->loadScale, 1.0f);  // the window resized it
     const std::array<float, 6> fileBox = VertexBox(*test::Load(CubePath()).model);
@@ -217,9 +215,8 @@ TEST(SavingGui, SaveAsWritesTheChosenRowsFormat)
 // A scene file keeps the view it was saved with.
 TEST(SavingGui, SceneFileKeepsTheViewAsItWasSaved)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(CubePath()));
     Viewer& viewer = s.window->View()->viewer();
     viewer.camera.pitch = 21;
@@ -257,12 +254,11 @@ TEST(SavingGui, FailedSaveShowsTheWritersMessage)
 // While a load runs neither the menu item nor the button opens the chooser.
 TEST(SavingGui, SaveDoesNothingWhileALoadRuns)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     std::string text;
     for (int i = 0; i < 3000000; ++i) text += "v 1.5 2.5 3.5\n";
     const std::string big = dir.Write("big.obj", text);
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(CubePath()));
     s.window->StartModelLoad(QString::fromStdString(big));
     ASSERT_TRUE(s.window->LoadRunning());

@@ -163,10 +163,9 @@ TEST(SceneGui, BackgroundDialogStartsFromTheSettingsAndGreysWithoutTheImage)
 // the settings.
 TEST(SceneGui, BackgroundPreviewShowsTheImageAtOnceAndOkKeepsIt)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string file = WriteQuadrants(dir);
-    Session s;
+    test::FreshSession s;
     std::vector<ImageLoadOutcome> reports;
     s.window->SetImageLoadedHook([&](const ImageLoadOutcome& outcome) { reports.push_back(outcome); });
     BoxWatcher loading("LOAD2DBOX");
@@ -210,10 +209,9 @@ TEST(SceneGui, BackgroundPreviewShowsTheImageAtOnceAndOkKeepsIt)
 
 TEST(SceneGui, BackgroundWithoutPreviewChangesTheViewOnlyOnOk)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string file = WriteQuadrants(dir);
-    Session s;
+    test::FreshSession s;
     QImage during;
     RunBackgroundDialog(
         s,
@@ -239,11 +237,10 @@ TEST(SceneGui, BackgroundWithoutPreviewChangesTheViewOnlyOnOk)
 // after the preview showed another image at another quality.
 TEST(SceneGui, BackgroundCancelRestoresTheImageItsNameAndQuality)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string first = WriteQuadrants(dir);
     const std::string second = test::WritePpm(dir.Path() / "grey.ppm", QColor(128, 128, 128));
-    Session s;
+    test::FreshSession s;
     SetBackground(s, first, 3);
     const Viewer& viewer = s.window->View()->viewer();
     const auto image = viewer.background.image;
@@ -273,10 +270,9 @@ TEST(SceneGui, BackgroundCancelRestoresTheImageItsNameAndQuality)
 // The GL texture of the background image follows the slider at once while previewing.
 TEST(SceneGui, BackgroundQualitySliderWithPreviewUploadsAtThatQuality)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string file = WriteQuadrants(dir);
-    Session s;
+    test::FreshSession s;
     SetBackground(s, file, 3);
     auto uploadedSize = [&] {
         Picture(s);  // the frame uploads what it draws
@@ -306,12 +302,11 @@ TEST(SceneGui, BackgroundQualitySliderWithPreviewUploadsAtThatQuality)
 
 TEST(SceneGui, BackgroundFilesThatCannotBeReadLeaveTheBackgroundAlone)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string good = WriteQuadrants(dir);
     const std::string gif = dir.Write("photo.gif", "GIF89a");
     const std::string broken = dir.Write("broken.tga", std::string(5, '\0'));
-    Session s;
+    test::FreshSession s;
     SetBackground(s, good, 3);
     std::vector<ImageLoadOutcome> reports;
     s.window->SetImageLoadedHook([&](const ImageLoadOutcome& outcome) { reports.push_back(outcome); });
@@ -383,10 +378,9 @@ TEST(SceneGui, BackgroundImageIsReadAgainAtStartWhileEnabled)
 // bottom-left corner; the image loading box is centred over the main window.
 TEST(SceneGui, MeshAndSceneDialogsWearTheProgramsColoursAndOpenAtTheBottomLeft)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
     const std::string file = WriteQuadrants(dir);
-    Session s;
+    test::FreshSession s;
     ASSERT_TRUE(s.Load(SamplePath("cube.obj")));
     MainWindow* window = s.window.get();
     const QPoint corner = ParameterDialogCorner(window, window->ToolBandHeight());
