@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/view_widget.h"
+#include "viewer/capture.h"
 
 namespace solvane {
 
@@ -29,6 +30,16 @@ void CommandContext::RebuildLists(bool solidOnly, StatusBox& box) const
             if (total > 0) box.SetProgress(static_cast<int>(done * 500 / total));
         });
     });
+}
+
+std::unique_ptr<Texture> CommandContext::CaptureViewPicture()
+{
+    std::unique_ptr<Texture> picture;
+    WithGl([&] { picture = CaptureView(viewer()); });
+    // The capture drew into the view's surface without thumbnails: draw it whole again.
+    Repaint();
+    if (!picture) ShowError(Window(), "The picture could not be read from the view.");
+    return picture;
 }
 
 }  // namespace solvane

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "app/recent_files.h"
 #include "app/saving.h"
@@ -71,6 +72,8 @@ public:
     void RebuildLists(bool solidOnly) const;
     // The same, with the status box's 0..500 bar following the build.
     void RebuildLists(bool solidOnly, StatusBox& box) const;
+    // The view's picture, drawn again afterwards; null after the error box says it could not be read.
+    std::unique_ptr<Texture> CaptureViewPicture();
 };
 
 }  // namespace solvane

@@ -39,14 +39,8 @@ FilterImageSource FilterImageChooser(CommandContext& context)
 
 void CopyToClipboard(CommandContext& context, const CommandRow&)
 {
-    std::unique_ptr<Texture> picture;
-    context.WithGl([&] { picture = CaptureView(context.viewer()); });
-    // The capture drew into the view's surface without thumbnails: draw it whole again.
-    context.Repaint();
-    if (!picture) {
-        ShowError(context.Window(), "The picture could not be read from the view.");
-        return;
-    }
+    const std::unique_ptr<Texture> picture = context.CaptureViewPicture();
+    if (!picture) return;
     // An image on the clipboard: other programs paste it as a picture (image/png and the like).
     QGuiApplication::clipboard()->setImage(PictureImage(*picture));
 }

@@ -67,14 +67,8 @@ void ExportImage(CommandContext& context, const CommandRow&)
 {
     const auto chosen = ChooseImageToExport(context.Window(), context.CurrentPath());
     if (!chosen) return;
-    std::unique_ptr<Texture> picture;
-    context.WithGl([&] { picture = CaptureView(context.viewer()); });
-    // The capture drew into the view's surface without thumbnails: draw it whole again.
-    context.Repaint();
-    if (!picture) {
-        ShowError(context.Window(), "The picture could not be read from the view.");
-        return;
-    }
+    const std::unique_ptr<Texture> picture = context.CaptureViewPicture();
+    if (!picture) return;
     const ImageWriterRow& row = kImageWriterRows[std::clamp<size_t>(static_cast<size_t>(std::max(chosen->row, 0)), 0,
                                                                     kImageWriterRows.size() - 1)];
     const std::string path = QFile::encodeName(chosen->path).toStdString();
