@@ -17,7 +17,7 @@ work=$(mktemp -d)
 mkdir -p "$seeds" "$work/corpus" "$work/merged"
 cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
 "build-fuzz/fuzz/fuzz_$name" -runs="$runs" -jobs=1 -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
-  -print_final_stats=1 "$@" "$work/corpus" 2>&1 | tee "$work/log" | grep -E "^(#[0-9]+ +(DONE|INITED)|Done|stat::|==)" || true
+  -print_final_stats=1 "$@" "$work/corpus" 2>&1 | tee "$work/log" | grep -E "^(#[0-9]+[[:space:]]+(DONE|INITED)|Done|stat::|==)" || true
 "build-fuzz/fuzz/fuzz_$name" -merge=1 "$work/merged" "$work/corpus" >/dev/null 2>&1
 rm -rf "$seeds" && mkdir -p "$seeds" && cp "$work/merged"/* "$seeds"/ 2>/dev/null || true
 echo "minimised corpus: $(ls "$seeds" | wc -l) files in $seeds"
