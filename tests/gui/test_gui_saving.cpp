@@ -307,18 +307,31 @@ struct Endpoint {
     }
 };
 
+// A window in a fresh store whose reports go to a local usage server, reporting switched on, with
+// the cube loaded.
+struct ReportingSession {
+    test::FreshStore store;
+    Endpoint endpoint;
+    Session s;
+    UsageSession usage{s.settings, endpoint.Config()};
+
+    ReportingSession()
+    {
+        usage.Attach(*s.window);
+        s.settings.enable_BE_stats = 1;
+        EXPECT_TRUE(s.Load(CubePath()));
+    }
+};
+
 // save3d after every save, success or not, with the format's name and the model's counts; nothing
 // with usage reporting off.
 TEST(SavingGui, SavesAreReportedToTheUsageServer)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Endpoint endpoint;
-    Session s;
-    UsageSession usage(s.settings, endpoint.Config());
-    usage.Attach(*s.window);
-    s.settings.enable_BE_stats = 1;
-    ASSERT_TRUE(s.Load(CubePath()));
+    ReportingSession reporting;
+    Session& s = reporting.s;
+    const Endpoint& endpoint = reporting.endpoint;
+    ASSERT_NE(s.window->CurrentModel(), nullptr);
     const Model& model = *s.window->CurrentModel();
 
     SaveAs(s, SaveRow("ply"), Q(dir.Path() / "cube.ply"));
@@ -355,14 +368,11 @@ TEST(SavingGui, SavesAreReportedToTheUsageServer)
 // Writes and is reported with save2d.
 TEST(SavingGui, ExportImageWritesTheViewsPictureInTheChosenFormat)
 {
-    test::FreshStore store;
     test::ScratchDir dir;
-    Endpoint endpoint;
-    Session s;
-    UsageSession usage(s.settings, endpoint.Config());
-    usage.Attach(*s.window);
-    s.settings.enable_BE_stats = 1;
-    ASSERT_TRUE(s.Load(CubePath()));
+    ReportingSession reporting;
+    Session& s = reporting.s;
+    const Endpoint& endpoint = reporting.endpoint;
+    ASSERT_NE(s.window->CurrentModel(), nullptr);
     std::unique_ptr<Texture> picture;
     s.window->View()->WithContext([&] { picture = CaptureView(s.window->View()->viewer()); });
     s.window->View()->update();
